@@ -1,0 +1,87 @@
+#include "TestSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "tesk-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave read-only folders behind; make them writable so removal succeeds.
+    for (auto it = fs::recursive_directory_iterator(
+             path_, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::string TempDir::operator/(const std::string &relative) const {
+    return (path_ / relative).string();
+}
+
+void WriteFile(const fs::path &file, const std::string &bytes) {
+    if (file.has_parent_path()) fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::string ReadFile(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CommandResult Run(const std::string &commandLine) {
+    CommandResult result;
+    FILE *pipe = popen((commandLine + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> buffer;
+    size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.output.append(buffer.data(), n);
+    int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string ShellQuote(const std::string &text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+CommandResult RunPython(const std::string &script, const std::string &args) {
+    TempDir dir;
+    const fs::path file = dir.path() / "script.py";
+    WriteFile(file, script);
+    return Run("python3 " + ShellQuote(file.string()) + " " + args);
+}
+
+bool HaveTool(const std::string &name) {
+    return Run("command -v " + ShellQuote(name) + " >/dev/null").exitCode == 0;
+}
+
+}  // namespace testsupport

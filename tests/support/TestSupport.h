@@ -1,0 +1,51 @@
+// Helpers shared by every test executable: a temporary folder per test, files, and
+// running the independent tools (python3, zip, unzip, 7zz) that make and check archives.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed with everything in it when
+// the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const fs::path &path() const { return path_; }
+    // path() / relative, as a string.
+    std::string operator/(const std::string &relative) const;
+
+private:
+    fs::path path_;
+};
+
+// Writes bytes to a file, creating its folders.
+void WriteFile(const fs::path &file, const std::string &bytes);
+std::string ReadFile(const fs::path &file);
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs a shell command line and collects its output.
+CommandResult Run(const std::string &commandLine);
+
+// Runs a python3 script given as text (its argv[1..] are args, already quoted).
+CommandResult RunPython(const std::string &script, const std::string &args = "");
+
+// Single-quotes a text for the shell.
+std::string ShellQuote(const std::string &text);
+
+// True when the command is on PATH.
+bool HaveTool(const std::string &name);
+
+}  // namespace testsupport
