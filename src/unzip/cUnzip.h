@@ -15,13 +15,13 @@ class cUnzipEvents {
 public:
     virtual ~cUnzipEvents() = default;
     // 1: before each entry; setting bCancel asks the engine to stop.
-    virtual void Cancel(const std::string &sMsg, bool &bCancel) {}
+    virtual void Cancel(const std::string &/*sMsg*/, bool &/*bCancel*/) {}
     // 2: before an existing file is replaced; eResponse is 100 on entry (see UZ_REPLACE_*).
-    virtual void OverwritePrompt(const std::string &sFile, int32_t &eResponse) {}
+    virtual void OverwritePrompt(const std::string &/*sFile*/, int32_t &/*eResponse*/) {}
     // 3: for an encrypted entry.
-    virtual void PasswordRequest(std::string &sPassword, bool &bCancel) {}
+    virtual void PasswordRequest(std::string &/*sPassword*/, bool &/*bCancel*/) {}
     // 4: an engine message; lCount is always 1.
-    virtual void Progress(int32_t lCount, const std::string &sMsg) {}
+    virtual void Progress(int32_t /*lCount*/, const std::string &/*sMsg*/) {}
 };
 
 struct ArchiveEntry {

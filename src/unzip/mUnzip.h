@@ -1,6 +1,7 @@
 // mUnzip: the one point of contact with the unzip engine library (vbuzip10).
 #pragma once
 
+#include "EngineText.h"
 #include "vbuzip10.h"
 
 #include <cstdint>
@@ -20,10 +21,6 @@ int32_t VBUnzip(cUnzip &zip, UnzipOptions &options, int32_t includeCount,
 
 // Fills an engine version record through UzpVersion2.
 void VBUnzipVersion(UnzipVersion &version);
-
-// Turns each "/" after the first character into separator. Returns the 1-based position
-// just after the last "/" passed, or 1 when there was none.
-int32_t ToBackslashes(std::string &text, char separator);
 
 // Splits an entry path into its folder (native separators) and its name.
 void SplitEntryPath(const std::string &path, std::string &folder, std::string &name);

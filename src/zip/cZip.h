@@ -16,15 +16,15 @@ class cZipEvents {
 public:
     virtual ~cZipEvents() = default;
     // 1: a notice of the engine (the entry about to be stored); bCancel stops the run.
-    virtual void Cancel(const std::string &sMsg, bool &bCancel) {}
+    virtual void Cancel(const std::string &/*sMsg*/, bool &/*bCancel*/) {}
     // 2: the engine needs the password; bConfirm is true once a password was given in
     // this run.
-    virtual void PasswordRequest(std::string &sPassword, int32_t lMaxPasswordLength,
-                                 bool bConfirm, bool &bCancel) {}
+    virtual void PasswordRequest(std::string &/*sPassword*/, int32_t /*lMaxPasswordLength*/,
+                                 bool /*bConfirm*/, bool &/*bCancel*/) {}
     // 3: the engine needs the archive comment.
-    virtual void CommentRequest(std::string &sComment, bool &bCancel) {}
+    virtual void CommentRequest(std::string &/*sComment*/, bool &/*bCancel*/) {}
     // 4: an engine message; lCount is always 1.
-    virtual void Progress(int32_t lCount, const std::string &sMsg) {}
+    virtual void Progress(int32_t /*lCount*/, const std::string &/*sMsg*/) {}
 };
 
 class cZip {
@@ -87,8 +87,9 @@ public:
     // Called by the engine module (mZip) only.
     ZipOptions &Options() { return options_; }
     const std::vector<std::string> &FileSpecs() const { return specs_; }
-    bool HasBasePath() const { return basePath_.has_value(); }
     bool HasZipFile() const { return zipFileSet_; }
+    // Takes back the base folder the engine left in its copy of the record (null: none).
+    void TakeEngineBasePath(const char *rootDir);
     void RaiseProgress(const std::string &sMsg);
     void RaisePasswordRequest(std::string &sPassword, int32_t lMaxPasswordLength,
                               bool bConfirm, bool &bCancel);
