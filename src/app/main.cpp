@@ -1,10 +1,11 @@
+// Tesk starts by creating and showing its main window; it reads no command line.
+#include "frmMain.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QString::fromUtf8("Marvik\u00B4s Zip and Unzip utility (Beta)"));
+    frmMain window;
     window.show();
     return app.exec();
 }

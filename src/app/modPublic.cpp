@@ -1,0 +1,3 @@
+#include "modPublic.h"
+
+std::string sZipPassword;
