@@ -2,8 +2,10 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Seconds each fuzz target runs under `make fuzz`.
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test test-sanitize fuzz clean
 
 all: build
 
@@ -22,5 +24,21 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The engines, the bindings and their tests under AddressSanitizer and UBSan.
+test-sanitize: deps
+	@cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTESK_SANITIZE=ON -DTESK_BUILD_GUI=OFF >/dev/null
+	@cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# Every libFuzzer target for FUZZ_SECONDS, from the seed corpus in fuzz/seeds.
+fuzz:
+	@./scripts/install-deps.sh --extra clang libclang-rt-dev
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTESK_FUZZ=ON -DTESK_BUILD_GUI=OFF -DTESK_BUILD_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	./scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-sanitize build-fuzz

@@ -1,0 +1,438 @@
+#include "FakeEngines.h"
+#include "TeskError.h"
+#include "cUnzip.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+struct Recorder : cUnzipEvents {
+    std::vector<std::string> progress, cancels, overwrites;
+    int passwordRequests = 0;
+    bool cancel = false;
+    std::function<void(const std::string &, int32_t &)> onOverwrite;
+    std::function<void(std::string &, bool &)> onPassword;
+
+    void Cancel(const std::string &sMsg, bool &bCancel) override {
+        cancels.push_back(sMsg);
+        if (cancel) bCancel = true;
+    }
+    void OverwritePrompt(const std::string &sFile, int32_t &eResponse) override {
+        overwrites.push_back(sFile);
+        if (onOverwrite) onOverwrite(sFile, eResponse);
+    }
+    void PasswordRequest(std::string &sPassword, bool &bCancel) override {
+        ++passwordRequests;
+        if (onPassword) onPassword(sPassword, bCancel);
+    }
+    void Progress(int32_t lCount, const std::string &sMsg) override {
+        EXPECT_EQ(lCount, 1);
+        progress.push_back(sMsg);
+    }
+};
+
+// Sends one entry through the callback table the way the engine lists.
+void SendEntry(const UnzipCallbacks &cb, const char *name, uint64_t size = 10, int32_t ratio = 50,
+               int32_t flags = 0, int32_t year = 2004, int32_t month = 3, int32_t day = 5,
+               int32_t hour = 9, int32_t minute = 7) {
+    cb.EntryCallback(size / 2, size, ratio, year, month, day, hour, minute, 0, name, "Deflated",
+                     0xCAFEBABEu, flags);
+}
+
+class UnzipBinding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::Unzip() = fake::UnzipEngine{};
+        zip.SetListener(&events);
+    }
+
+    // Lists an archive whose engine reports the given entry names.
+    void ListNames(const std::vector<std::string> &names) {
+        fake::Unzip().script = [names](const fake::UnzipCall &call) {
+            for (const auto &n : names) SendEntry(call.callbacks, n.c_str());
+            return 0;
+        };
+        zip.ZipFile("/archives/a.zip");
+        zip.Directory();
+        fake::Unzip().script = nullptr;
+    }
+
+    // Runs a script inside an extraction and returns what it returned.
+    int32_t DuringUnzip(std::function<int32_t(const UnzipCallbacks &)> body) {
+        int32_t result = 0;
+        fake::Unzip().script = [&](const fake::UnzipCall &call) {
+            result = body(call.callbacks);
+            return 0;
+        };
+        zip.ZipFile("/archives/a.zip");
+        zip.Unzip();
+        return result;
+    }
+
+    cUnzip zip;
+    Recorder events;
+};
+
+TEST_F(UnzipBinding, NewObjectHasNoArchiveAndAllOptionsOff) {
+    cUnzip fresh;
+    EXPECT_EQ(fresh.FileCount(), 0);
+    EXPECT_FALSE(fresh.ExtractOnlyNewer() || fresh.SpaceToUnderScore() ||
+                 fresh.PromptToOverwrite() || fresh.TestZip() || fresh.UseFolderNames() ||
+                 fresh.OverwriteExisting() || fresh.ConvertCRToCRLF() ||
+                 fresh.CaseSensitiveFileNames());
+    EXPECT_EQ(fresh.MessageLevel(), 0);
+    EXPECT_EQ(fresh.ZipFile(), "");
+    EXPECT_EQ(fresh.UnzipFolder(), "");
+    try {
+        fresh.FileName(1);
+        FAIL() << "no error for an empty list";
+    } catch (const TeskError &e) {
+        EXPECT_EQ(e.Number(), 9);
+    }
+    EXPECT_EQ(fresh.FilePackedSize(1), 0);
+}
+
+TEST_F(UnzipBinding, OptionsReachTheEngineAsOneOrZero) {
+    zip.ExtractOnlyNewer(true);
+    zip.SpaceToUnderScore(true);
+    zip.PromptToOverwrite(true);
+    zip.MessageLevel(7);
+    zip.TestZip(true);
+    zip.UseFolderNames(true);
+    zip.OverwriteExisting(true);
+    zip.ConvertCRToCRLF(true);
+    zip.CaseSensitiveFileNames(true);
+    EXPECT_TRUE(zip.ExtractOnlyNewer());
+    zip.ZipFile("/a.zip");
+    zip.UnzipFolder("/dest");
+    zip.Unzip();
+    const UnzipOptions &o = fake::Unzip().calls.at(0).options;
+    for (int32_t flag : {o.ExtractOnlyNewer, o.SpaceToUnderScore, o.PromptToOverwrite, o.TestZip,
+                         o.UseFolderNames, o.OverwriteExisting, o.ConvertCRToCRLF,
+                         o.CaseSensitiveFileNames})
+        EXPECT_EQ(flag, 1);
+    EXPECT_EQ(o.MessageLevel, 7);
+    EXPECT_EQ(o.ListOnly, 0);
+    EXPECT_EQ(o.Reserved16 | o.Reserved28 | o.Reserved32 | o.Reserved48 | o.Reserved56, 0);
+    EXPECT_EQ(fake::Unzip().calls[0].archivePath, "/a.zip");
+    EXPECT_EQ(fake::Unzip().calls[0].extractFolder, "/dest");
+
+    zip.ExtractOnlyNewer(false);
+    zip.ZipFile("/a.zip");
+    zip.Unzip();
+    EXPECT_EQ(fake::Unzip().calls.at(1).options.ExtractOnlyNewer, 0);
+    EXPECT_FALSE(zip.ExtractOnlyNewer());
+}
+
+TEST_F(UnzipBinding, DirectoryListsWithEmptyListsAndEmptyFolder) {
+    cUnzip fresh;
+    fresh.Directory();  // never given an archive: a null path
+    const fake::UnzipCall &call = fake::Unzip().calls.at(0);
+    EXPECT_FALSE(call.archivePath.has_value());
+    EXPECT_EQ(call.extractFolder, "");
+    EXPECT_EQ(call.options.ListOnly, 1);
+    EXPECT_EQ(call.includeCount, 0);
+    EXPECT_EQ(call.include.at(0), "");
+    EXPECT_FALSE(call.include.at(1).has_value());
+    EXPECT_EQ(call.exclude.at(0), "");
+    EXPECT_FALSE(call.exclude.at(1023).has_value());
+    EXPECT_EQ(call.callbacks.Unused, nullptr);
+    for (int32_t word : call.callbacks.Words) EXPECT_EQ(word, 0);
+}
+
+TEST_F(UnzipBinding, EntriesAreSplitDatedAndFoldersSkipped) {
+    fake::Unzip().script = [](const fake::UnzipCall &call) {
+        SendEntry(call.callbacks, "docs/img/a.png", 1000, 45, 0x45);
+        SendEntry(call.callbacks, "docs/");         // a folder entry: not listed
+        SendEntry(call.callbacks, "/a.txt", 999, 45, 0x20, 2004, 12, 31, 14, 7);
+        SendEntry(call.callbacks, "readme", 2000, 0xFFFF);
+        return 0;
+    };
+    zip.ZipFile("/x.zip");
+    zip.Directory();
+    ASSERT_EQ(zip.FileCount(), 3);
+    EXPECT_EQ(zip.FileName(1), "a.png");
+    EXPECT_EQ(zip.FileDirectory(1), "docs/img");
+    EXPECT_TRUE(zip.FileEncrypted(1));
+    EXPECT_EQ(zip.FileSize(1), 1000);
+    EXPECT_EQ(zip.FilePackedSize(1), 450);
+    EXPECT_EQ(zip.FileCompressionMethod(1), "Deflated");
+    EXPECT_EQ(static_cast<uint32_t>(zip.FileCRC(1)), 0xCAFEBABEu);
+    EXPECT_NEAR(zip.FileDate(1), 38051.3798611, 1e-6);  // 2004-03-05 09:07
+    EXPECT_TRUE(zip.FileSelected(1));
+
+    EXPECT_EQ(zip.FileName(2), "a.txt");
+    EXPECT_EQ(zip.FileDirectory(2), "");
+    EXPECT_FALSE(zip.FileEncrypted(2));
+    EXPECT_EQ(zip.FilePackedSize(2), 449);
+    EXPECT_NEAR(zip.FileDate(2), 38352 + (14 * 60 + 7) / 1440.0, 1e-9);
+
+    EXPECT_EQ(zip.FileCompressionRatio(3), -1);
+    EXPECT_EQ(zip.FilePackedSize(3), -20);
+    EXPECT_EQ(zip.FilePackedSize(0), 0);
+    EXPECT_EQ(zip.FilePackedSize(4), 0);
+}
+
+TEST_F(UnzipBinding, SizesAreSixtyFourBit) {
+    fake::Unzip().script = [](const fake::UnzipCall &call) {
+        SendEntry(call.callbacks, "big.iso", 5'000'000'000ull, 100);
+        SendEntry(call.callbacks, "mid.bin", 100'000'000, 50);
+        return 0;
+    };
+    zip.ZipFile("/x.zip");
+    zip.Directory();
+    EXPECT_EQ(zip.FileSize(1), 5'000'000'000);
+    EXPECT_EQ(zip.FilePackedSize(1), 5'000'000'000);
+    EXPECT_EQ(zip.FilePackedSize(2), 50'000'000);
+}
+
+TEST_F(UnzipBinding, CalendarPartsOutOfRangeCarryOver) {
+    fake::Unzip().script = [](const fake::UnzipCall &call) {
+        SendEntry(call.callbacks, "a", 1, 0, 0, 2004, 13, 31, 0, 0);  // month 13: January 2005
+        SendEntry(call.callbacks, "b", 1, 0, 0, 2005, 2, 0, 25, 0);   // day 0, hour 25
+        SendEntry(call.callbacks, "c", 1, 0, 0, 4, 12, 31, 0, 0);     // two-digit year
+        return 0;
+    };
+    zip.ZipFile("/x.zip");
+    zip.Directory();
+    EXPECT_DOUBLE_EQ(zip.FileDate(1), 38383);
+    EXPECT_DOUBLE_EQ(zip.FileDate(2), 38383 + 25.0 / 24);
+    EXPECT_DOUBLE_EQ(zip.FileDate(3), 38352);
+}
+
+TEST_F(UnzipBinding, LongNamesAreKeptWholeAndCutOnlyBetweenCharacters) {
+    const std::string longName = "d/" + std::string(70000, 'x');
+    std::string utf8 = std::string(65534, 'y') + "\xC3\xA9" + "tail";  // é straddles the bound
+    fake::Unzip().script = [&](const fake::UnzipCall &call) {
+        SendEntry(call.callbacks, longName.c_str());
+        SendEntry(call.callbacks, utf8.c_str());
+        return 0;
+    };
+    zip.ZipFile("/x.zip");
+    zip.Directory();
+    ASSERT_EQ(zip.FileCount(), 2);
+    EXPECT_EQ(zip.FileName(1).size(), 65535u - 2);
+    EXPECT_EQ(zip.FileName(2), std::string(65534, 'y'));
+}
+
+TEST_F(UnzipBinding, DirectoryAppendsUntilZipFileIsWrittenAgain) {
+    ListNames({"a", "b"});
+    fake::Unzip().script = [](const fake::UnzipCall &call) {
+        SendEntry(call.callbacks, "a");
+        return 0;
+    };
+    zip.Directory();
+    EXPECT_EQ(zip.FileCount(), 3);
+    zip.ZipFile("/other.zip");
+    EXPECT_EQ(zip.FileCount(), 0);
+}
+
+TEST_F(UnzipBinding, UnzipPassesOnlySelectedEntriesWithSlashes) {
+    ListNames({"docs/img/a.png", "docs/img/b.png", "top.txt"});
+    zip.FileSelected(1, false);
+    zip.FileSelected(2, true);
+    zip.FileSelected(3, true);
+    zip.UnzipFolder("/dest");
+    zip.Unzip();
+    const fake::UnzipCall &call = fake::Unzip().calls.back();
+    EXPECT_EQ(call.includeCount, 2);
+    EXPECT_EQ(call.include.at(0), "docs/img/b.png");
+    EXPECT_EQ(call.include.at(1), "top.txt");
+    EXPECT_EQ(call.include.at(2), "");
+    EXPECT_FALSE(call.include.at(3).has_value());
+
+    zip.FileSelected(1, true);  // everything selected: the whole archive
+    zip.Unzip();
+    EXPECT_EQ(fake::Unzip().calls.back().includeCount, 0);
+    EXPECT_THROW(zip.FileSelected(4, true), TeskError);
+}
+
+TEST_F(UnzipBinding, UnzipReportsNonZeroResultsAndNeedsAnArchive) {
+    cUnzip fresh;
+    EXPECT_FALSE(fresh.Unzip());
+    EXPECT_TRUE(fake::Unzip().calls.empty());
+    fresh.ZipFile("/a.zip");  // empty list: the whole archive
+    fake::Unzip().script = [](const fake::UnzipCall &) { return 3; };
+    EXPECT_TRUE(fresh.Unzip());
+    EXPECT_EQ(fresh.LastResult(), 3);
+    EXPECT_EQ(fake::Unzip().calls.back().includeCount, 0);
+    EXPECT_FALSE(fake::Unzip().calls.back().extractFolder.has_value());
+    fake::Unzip().script = [](const fake::UnzipCall &) { return 0; };
+    EXPECT_FALSE(fresh.Unzip());
+}
+
+TEST_F(UnzipBinding, IncludeListHoldsAtMost1023Names) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 1025; ++i) names.push_back("f" + std::to_string(i));
+    ListNames(names);
+    zip.FileSelected(1, false);  // 1024 selected
+    try {
+        zip.Unzip();
+        FAIL() << "1024 names reached the engine";
+    } catch (const TeskError &e) {
+        EXPECT_EQ(e.Number(), 9);
+        EXPECT_EQ(e.Source(), "tesk.VBUnzip");
+    }
+    EXPECT_EQ(fake::Unzip().calls.size(), 1u);  // only the listing
+
+    zip.FileSelected(2, false);  // 1023 selected
+    zip.Unzip();
+    const fake::UnzipCall &call = fake::Unzip().calls.back();
+    EXPECT_EQ(call.includeCount, 1023);
+    EXPECT_EQ(call.include.at(1022), "f1024");
+    EXPECT_EQ(call.include.at(1023), "");
+}
+
+TEST_F(UnzipBinding, PrintMessagesNeedAUsableLength) {
+    DuringUnzip([](const UnzipCallbacks &cb) {
+        const std::string big(32000, 'm');
+        int32_t sum = cb.PrintCallback("", 0) + cb.PrintCallback("x", 1) +
+                      cb.PrintCallback(big.c_str(), 32000) + cb.PrintCallback("ok", 2);
+        cb.PrintCallback("a\0b/c", 5);  // not cut at the NUL
+        cb.PrintCallback(big.c_str(), 31999);
+        return sum;
+    });
+    ASSERT_EQ(events.progress.size(), 3u);
+    EXPECT_EQ(events.progress[0], "ok");
+    EXPECT_EQ(events.progress[1], std::string("a\0b/c", 5));
+    EXPECT_EQ(events.progress[2].size(), 31999u);
+}
+
+TEST_F(UnzipBinding, ServiceCallbackAsksTheListener) {
+    int32_t first = DuringUnzip([](const UnzipCallbacks &cb) {
+        return cb.ServiceCallback("docs/a.txt\0junk", 15) * 10 + cb.ServiceCallback("x", 1);
+    });
+    EXPECT_EQ(first, 0);
+    ASSERT_EQ(events.cancels.size(), 1u);
+    EXPECT_EQ(events.cancels[0], "docs/a.txt");
+
+    events.cancel = true;
+    EXPECT_EQ(DuringUnzip([](const UnzipCallbacks &cb) { return cb.ServiceCallback("ab", 2); }), 1);
+
+    zip.SetListener(nullptr);
+    EXPECT_EQ(DuringUnzip([](const UnzipCallbacks &cb) { return cb.ServiceCallback("ab", 2); }), 0);
+}
+
+TEST_F(UnzipBinding, ReplaceCallbackReturnsTheListenersAnswer) {
+    EXPECT_EQ(DuringUnzip([](const UnzipCallbacks &cb) { return cb.ReplaceCallback("a.txt"); }),
+              100);
+    events.onOverwrite = [](const std::string &, int32_t &answer) { answer = 103; };
+    EXPECT_EQ(DuringUnzip([](const UnzipCallbacks &cb) { return cb.ReplaceCallback("d/a.txt"); }),
+              103);
+    EXPECT_EQ(events.overwrites.at(1), "d/a.txt");
+
+    const std::string huge(40000, 'n');
+    DuringUnzip([&](const UnzipCallbacks &cb) { return cb.ReplaceCallback(huge.c_str()); });
+    EXPECT_EQ(events.overwrites.at(2).size(), 32801u);
+}
+
+TEST_F(UnzipBinding, PasswordIsTrimmedBoundedAndRefusalHoldsForTheCall) {
+    char buffer[UZ_PASSWORD_BUFFER];
+    events.onPassword = [](std::string &password, bool &) {
+        password = "  " + std::string(300, 'p') + "  ";
+    };
+    int32_t result = DuringUnzip([&](const UnzipCallbacks &cb) {
+        std::memset(buffer, 0, sizeof buffer);
+        return cb.PasswordCallback(buffer, sizeof buffer, "prompt", "a.txt");
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(std::string(buffer, 254), std::string(254, 'p'));
+    EXPECT_EQ(buffer[254], '\0');
+
+    events.passwordRequests = 0;
+    events.onPassword = [](std::string &password, bool &) { password = "   "; };
+    result = DuringUnzip([&](const UnzipCallbacks &cb) {
+        return cb.PasswordCallback(buffer, sizeof buffer, "", "") * 10 +
+               cb.PasswordCallback(buffer, sizeof buffer, "", "");
+    });
+    EXPECT_EQ(result, 11);
+    EXPECT_EQ(events.passwordRequests, 1);
+
+    // A new call asks again; a cancel counts as a refusal.
+    events.onPassword = [](std::string &password, bool &cancel) {
+        password = "secret";
+        cancel = true;
+    };
+    result = DuringUnzip([&](const UnzipCallbacks &cb) {
+        return cb.PasswordCallback(buffer, sizeof buffer, "", "");
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(events.passwordRequests, 2);
+}
+
+TEST_F(UnzipBinding, PasswordNeverOverrunsASmallerBuffer) {
+    events.onPassword = [](std::string &password, bool &) { password = "abcdefgh"; };
+    char buffer[8];
+    std::memset(buffer, 'Z', sizeof buffer);
+    DuringUnzip([&](const UnzipCallbacks &cb) { return cb.PasswordCallback(buffer, 4, "", ""); });
+    EXPECT_EQ(std::string(buffer, 8), "abcZZZZZ");
+}
+
+TEST_F(UnzipBinding, ListenerErrorsNeverReachTheEngine) {
+    struct Throwing : cUnzipEvents {
+        void Cancel(const std::string &, bool &) override { throw std::runtime_error("c"); }
+        void OverwritePrompt(const std::string &, int32_t &r) override {
+            r = 102;
+            throw std::runtime_error("o");
+        }
+        void PasswordRequest(std::string &p, bool &) override {
+            p = "pw";
+            throw std::runtime_error("p");
+        }
+        void Progress(int32_t, const std::string &) override { throw std::runtime_error("g"); }
+    } throwing;
+    zip.SetListener(&throwing);
+    char buffer[UZ_PASSWORD_BUFFER] = {};
+    int32_t results = DuringUnzip([&](const UnzipCallbacks &cb) {
+        return cb.PrintCallback("hello", 5) + cb.ServiceCallback("name", 4) * 10 +
+               cb.ReplaceCallback("a") * 100 + cb.PasswordCallback(buffer, 256, "", "") * 100000;
+    });
+    EXPECT_EQ(results, 102 * 100 + 100000);  // the answer standing when the listener failed
+}
+
+TEST_F(UnzipBinding, NoSecondCallWhileOneRuns) {
+    struct Reentrant : cUnzipEvents {
+        cUnzip *zip = nullptr;
+        int error = 0;
+        void Progress(int32_t, const std::string &) override {
+            try {
+                zip->Directory();
+            } catch (const TeskError &e) {
+                error = e.Number();
+            }
+        }
+    } reentrant;
+    reentrant.zip = &zip;
+    zip.SetListener(&reentrant);
+    DuringUnzip([](const UnzipCallbacks &cb) { return cb.PrintCallback("go", 2); });
+    EXPECT_EQ(reentrant.error, TeskError::kInvalidCall);
+    EXPECT_EQ(fake::Unzip().calls.size(), 1u);
+}
+
+TEST_F(UnzipBinding, GetVersionPadsTheExtraTextAndLeavesTheDate) {
+    fake::Unzip().version = [](UnzipVersion &v) {
+        std::memcpy(v.ExtraInfo, "B", 2);
+        v.EngineVersion[0] = 1;
+        v.EngineVersion[1] = 2;
+        v.EngineVersion[2] = 255;
+    };
+    int32_t major = -1, minor = -1, revision = -1;
+    double date = 42.5;
+    std::string extra;
+    zip.GetVersion(major, minor, revision, date, extra);
+    EXPECT_EQ(extra, "B         ");
+    EXPECT_EQ(major, 1);
+    EXPECT_EQ(minor, 2);
+    EXPECT_EQ(revision, 255);
+    EXPECT_EQ(date, 42.5);
+    const UnzipVersion &sent = fake::Unzip().versionReceived;
+    EXPECT_EQ(sent.Length, 64);
+    EXPECT_EQ(std::string(sent.ExtraInfo), std::string(9, ' '));
+    EXPECT_EQ(std::string(sent.Date), std::string(19, ' '));
+    EXPECT_EQ(std::string(sent.LibraryVersion), std::string(9, ' '));
+}
+
+}  // namespace
