@@ -19,7 +19,7 @@ std::vector<clsGetDirectories::SubFolder> clsGetDirectories::SubFolders(
     return names;
 }
 
-const std::vector<std::string> &clsGetDirectories::GetDirs(const std::string &Path) {
+std::vector<std::string> clsGetDirectories::GetDirs(const std::string &Path) {
     std::string start = Path;
     if (start.empty() || start.back() != separator_) start += separator_;
 

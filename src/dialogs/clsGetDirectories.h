@@ -29,7 +29,7 @@ public:
     // the object's result list and returns the whole list. Path itself is not listed; it
     // may be given with or without a trailing separator. The list only grows: a second
     // call returns the first result followed by the second.
-    const std::vector<std::string> &GetDirs(const std::string &Path);
+    std::vector<std::string> GetDirs(const std::string &Path);
     int32_t Count() const { return static_cast<int32_t>(result_.size()); }
 
 private:
