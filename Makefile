@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Seconds each fuzz target runs under `make fuzz`.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test test-sanitize fuzz clean
+.PHONY: all deps configure build run test test-sanitize fuzz clean screenshots benchmark-list
 
 all: build
 
@@ -39,6 +39,15 @@ fuzz:
 		-DTESK_FUZZ=ON -DTESK_BUILD_GUI=OFF -DTESK_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 	./scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+# Pictures of the main window and the dialogs, under a virtual X display, into docs/.
+screenshots: build
+	@mkdir -p docs
+	xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" ./$(BUILD)/bin/tesk_screenshots docs
+
+# Listing and painting 100,000 archive entries in the main window.
+benchmark-list: build
+	./$(BUILD)/bin/list_benchmark 100000
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz

@@ -52,6 +52,7 @@ void frmMain::BuildControls() {
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(twips::Size(*this, 8715, 2550));
+    client->setFont(dialogstyle::WindowFont());
     setCentralWidget(client);
 
     lvwZipRows = new ArchiveListModel(this);

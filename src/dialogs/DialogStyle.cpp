@@ -1,6 +1,7 @@
 #include "DialogStyle.h"
 
-#include <QGuiApplication>
+#include <QFontDatabase>
+#include <QApplication>
 #include <QScreen>
 
 namespace dialogstyle {
@@ -26,8 +27,18 @@ void CentreOnScreen(QWidget &window) {
 }
 
 QFont Tahoma() {
+    static const bool haveTahoma = QFontDatabase::hasFamily(QStringLiteral("Tahoma"));
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSizeF(8.25);
+    // Without it, a condensed face keeps texts about as wide as the layout expects.
+    if (!haveTahoma) font.setStretch(QFont::Condensed);
+    return font;
+}
+
+QFont WindowFont() {
+    QFont font = QApplication::font();
+    font.setPointSizeF(8.25);
+    if (!QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) font.setStretch(QFont::Condensed);
     return font;
 }
 

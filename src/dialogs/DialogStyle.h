@@ -12,7 +12,10 @@ void MakeFixedToolWindow(QWidget &window, QSize clientSize);
 void MakeFixedWindow(QWidget &window, QSize clientSize);
 // Places a top-level window in the middle of the screen it is on.
 void CentreOnScreen(QWidget &window);
-// Tahoma 8.25 pt, or the nearest font the system has.
+// Tahoma 8.25 pt, or a condensed face of the default font where Tahoma is missing.
 QFont Tahoma();
+// The windows' own default font, for which their twip layouts are made: 8.25 pt, with the
+// same fallback as Tahoma().
+QFont WindowFont();
 
 }  // namespace dialogstyle

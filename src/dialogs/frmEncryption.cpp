@@ -16,6 +16,7 @@ frmEncryption::frmEncryption(cZip &zip, std::string &password, QWidget *parent)
     setObjectName(QStringLiteral("frmEncryption"));
     setWindowTitle(QStringLiteral("Settings"));
     dialogstyle::MakeFixedWindow(*this, twips::Size(*this, 4365, 1680));
+    setFont(dialogstyle::WindowFont());
 
     Frame1_ = new QGroupBox(QStringLiteral("Encryption"), this);
     Frame1_->setObjectName(QStringLiteral("Frame1"));

@@ -12,6 +12,7 @@ frmOverwrite::frmOverwrite(QWidget *owner) : QDialog(owner) {
     setObjectName(QStringLiteral("frmOverwrite"));
     setWindowTitle(QStringLiteral("File Exists"));
     dialogstyle::MakeFixedToolWindow(*this, twips::Size(*this, 5040, 840));
+    setFont(dialogstyle::WindowFont());
 
     cmdYes_ = new QPushButton(QStringLiteral("&Yes"), this);
     cmdYes_->setObjectName(QStringLiteral("cmdYes"));

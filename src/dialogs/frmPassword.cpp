@@ -14,6 +14,7 @@ frmPassword::frmPassword(QWidget *owner) : QDialog(owner) {
     setObjectName(QStringLiteral("frmPassword"));
     setWindowTitle(QStringLiteral("Enter password for encrypted file(s)"));
     dialogstyle::MakeFixedToolWindow(*this, twips::Size(*this, 3285, 765));
+    setFont(dialogstyle::WindowFont());
 
     txtPass_ = new QLineEdit(this);
     txtPass_->setObjectName(QStringLiteral("txtPass"));

@@ -76,6 +76,19 @@ bool RealUnzipEngine() {
     return real;
 }
 
+bool RealZipEngine() {
+    static const bool real = [] {
+        testsupport::TempDir dir;
+        testsupport::WriteFile(dir.path() / "a", "x");
+        cZip probe;
+        probe.AddFileSpec(dir / "a");
+        probe.ZipFile(dir / "probe.zip");
+        probe.Zip();
+        return probe.Success() && std::filesystem::exists(dir.path() / "probe.zip");
+    }();
+    return real;
+}
+
 MainWindowTest::MainWindowTest() : startFolder(std::filesystem::current_path()) {
     window.show();
 }

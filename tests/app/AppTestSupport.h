@@ -37,8 +37,9 @@ std::vector<std::string> SortedNames(const std::string &archive);
 void MakeZip(const std::string &archive, const std::map<std::string, std::string> &entries,
              const std::map<std::string, std::string> &dates = {});
 
-// True when the unzip and zip engines beside the tests do real work (not placeholders).
+// True when the engines beside the tests do real work (not placeholders).
 bool RealUnzipEngine();
+bool RealZipEngine();
 
 class MainWindowTest : public ::testing::Test {
 protected:
