@@ -1,0 +1,197 @@
+// The main window against the scripted stand-in of the unzip engine: what the window hands
+// back to the engine for every answer of its prompts, and how it reports the engine's
+// result, byte for byte.
+// Before any Qt header: the stand-ins' header uses the word "slots".
+#include "FakeEngines.h"
+
+#include "AppTestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTreeView>
+
+#include <cstring>
+
+using namespace apptest;
+using qtsupport::Child;
+using qtsupport::ModalScript;
+
+namespace {
+
+class ScriptedEngineTest : public MainWindowTest {
+protected:
+    void SetUp() override { fake::Unzip() = fake::UnzipEngine{}; }
+    void TearDown() override { fake::Unzip() = fake::UnzipEngine{}; }
+
+    // Opens an archive whose listing reports two entries, the first of 3 GiB.
+    void OpenListing() {
+        fake::Unzip().script = [](const fake::UnzipCall &call) {
+            const auto &cb = call.callbacks;
+            cb.EntryCallback(2684354560ull, 3221225472ull, 83, 2004, 3, 5, 9, 7, 0,
+                             "images/disk.iso", "Deflated", 0x1234, UZ_ENTRY_ENCRYPTED);
+            cb.EntryCallback(10, 20, 50, 2004, 3, 5, 14, 7, 31, "notes.txt", "Deflated", 1, 0);
+            return 0;
+        };
+        OpenArchive(QStringLiteral("/archives/sample.zip"));
+    }
+};
+
+TEST_F(ScriptedEngineTest, ListingShowsTrueLargeSizesAndPlus) {
+    OpenListing();
+    ASSERT_EQ(fake::Unzip().calls.size(), 1u);
+    EXPECT_EQ(fake::Unzip().calls[0].options.ListOnly, 1);
+    ASSERT_EQ(Rows()->rowCount(), 2);
+    EXPECT_EQ(Cell(0, 0), QStringLiteral("disk.iso+"));
+    EXPECT_EQ(Cell(0, 1), QStringLiteral("3221225472"));
+    EXPECT_EQ(Cell(0, 2), QString::number(window.UnzipObject().FilePackedSize(1)));
+    EXPECT_GT(Cell(0, 2).toLongLong(), 2147483647LL);
+    EXPECT_EQ(Cell(0, 3), QStringLiteral("2004-03-05 09:07"));
+    EXPECT_EQ(Cell(0, 4), QStringLiteral("images"));
+    EXPECT_EQ(Cell(1, 0), QStringLiteral("notes.txt"));
+    EXPECT_EQ(Cell(1, 3), QStringLiteral("2004-03-05 14:07"));
+    EXPECT_EQ(Cell(1, 4), QString());
+}
+
+// Every answer of the overwrite prompt, as the engine receives it.
+TEST_F(ScriptedEngineTest, OverwriteReplyCodes) {
+    OpenListing();
+    std::vector<int32_t> replies;
+    fake::Unzip().script = [&replies](const fake::UnzipCall &call) {
+        for (int i = 0; i < 6; ++i) replies.push_back(call.callbacks.ReplaceCallback("dir/readme.txt"));
+        return 0;
+    };
+    QStringList questions;
+    auto answer = [&questions](const char *button, bool all) {
+        return [&questions, button, all](QWidget *w) {
+            questions << Child<QLabel>(w, "lblCaption")->text();
+            Child<QCheckBox>(w, "chkAllFiles")->setChecked(all);
+            if (button)
+                qtsupport::Click(w, button);
+            else
+                w->close();
+        };
+    };
+    qtsupport::MessageSeen seen;
+    ModalScript script;
+    script.Then(answer("cmdYes", false)).Then(answer("cmdYes", true))
+        .Then(answer("cmdNo", false)).Then(answer("cmdNo", true))
+        .Then(answer("cmdCancel", false)).Then(answer(nullptr, true))
+        .Then(qtsupport::AcknowledgeMessage(seen));
+    chooser.folderAnswers.push_back(QStringLiteral("/dest"));
+    Trigger("mnuExtract");
+    EXPECT_EQ(replies, (std::vector<int32_t>{102, 103, 100, 104, 104, 104}));
+    EXPECT_EQ(questions.value(0), QStringLiteral("Do you want to overwrite dir/readme.txt?"));
+    EXPECT_EQ(seen.text, QStringLiteral("Done"));
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+}
+
+// What the extraction sets, and the prompts' password answers as the engine receives them.
+TEST_F(ScriptedEngineTest, ExtractOptionsAndPasswordAnswers) {
+    OpenListing();
+    struct Reply {
+        int32_t result;
+        std::string buffer;
+    };
+    std::vector<Reply> replies;
+    bool menusEnabledDuringCall = true;
+    fake::Unzip().script = [&](const fake::UnzipCall &call) {
+        menusEnabledDuringCall = window.menuBar()->isEnabled();
+        for (int i = 0; i < 3; ++i) {
+            char buffer[UZ_PASSWORD_BUFFER] = {};
+            const int32_t result = call.callbacks.PasswordCallback(buffer, sizeof buffer,
+                                                                  "Password:", "notes.txt");
+            replies.push_back({result, std::string(buffer)});
+        }
+        call.callbacks.PrintCallback("last message", 12);
+        return 0;
+    };
+    qtsupport::MessageSeen seen;
+    ModalScript script;
+    script
+        .Then([](QWidget *w) {
+            EXPECT_EQ(w->objectName(), QStringLiteral("frmPassword"));
+            Child<QLineEdit>(w, "txtPass")->setText(QStringLiteral("pw 1"));
+            qtsupport::Click(w, "cmdOK");
+        })
+        .Then([](QWidget *w) { qtsupport::Click(w, "cmdCancel"); })
+        .Then(qtsupport::AcknowledgeMessage(seen));
+    chooser.folderAnswers.push_back(QStringLiteral("/dest"));
+    Trigger("mnuExtract");
+
+    ASSERT_EQ(fake::Unzip().calls.size(), 2u);
+    const auto &call = fake::Unzip().calls[1];
+    EXPECT_EQ(call.options.ListOnly, 0);
+    EXPECT_EQ(call.options.CaseSensitiveFileNames, 1);
+    EXPECT_EQ(call.options.PromptToOverwrite, 1);
+    EXPECT_EQ(call.options.UseFolderNames, 1);
+    EXPECT_EQ(call.extractFolder.value_or(""), "/dest");
+    EXPECT_EQ(call.archivePath.value_or(""), "/archives/sample.zip");
+    EXPECT_EQ(call.includeCount, 0);
+    EXPECT_FALSE(menusEnabledDuringCall);
+    EXPECT_TRUE(window.menuBar()->isEnabled());
+
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(replies[0].result, 0);
+    EXPECT_EQ(replies[0].buffer, "pw 1");
+    EXPECT_EQ(replies[1].result, 1);  // cancelled
+    EXPECT_EQ(replies[2].result, 1);  // after a cancel the binding refuses without asking
+    EXPECT_EQ(StatusLine(), QStringLiteral("last message"));
+    EXPECT_EQ(seen.text, QStringLiteral("Done"));
+}
+
+TEST_F(ScriptedEngineTest, EngineFailureIsReportedAsSuch) {
+    OpenListing();
+    fake::Unzip().script = [](const fake::UnzipCall &call) {
+        call.callbacks.PrintCallback("error: disk full", 16);
+        return UZ_ERR_WRITE;
+    };
+    qtsupport::MessageSeen seen;
+    ModalScript script;
+    script.Then(qtsupport::AcknowledgeMessage(seen));
+    chooser.folderAnswers.push_back(QStringLiteral("/dest"));
+    Trigger("mnuExtract");
+    EXPECT_EQ(seen.title, QStringLiteral("Tesk"));
+    EXPECT_EQ(seen.text, QStringLiteral("Extracting failed!"));
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(StatusLine(), QStringLiteral("error: disk full"));  // the engine's last message
+    EXPECT_EQ(Rows()->rowCount(), 0);
+    EXPECT_TRUE(StoredArchivePath().isEmpty());
+}
+
+// The window cannot be closed while an engine call runs its events.
+TEST_F(ScriptedEngineTest, ClosingIsRefusedDuringAnEngineCall) {
+    bool closed = true;
+    fake::Unzip().script = [&](const fake::UnzipCall &) {
+        closed = window.close();
+        return 0;
+    };
+    OpenArchive(QStringLiteral("/archives/sample.zip"));
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window.isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScriptedEngineTest, PasswordPromptClosedWithItsCloseBoxCancels) {
+    OpenListing();
+    int32_t result = -1;
+    fake::Unzip().script = [&](const fake::UnzipCall &call) {
+        char buffer[UZ_PASSWORD_BUFFER] = {};
+        result = call.callbacks.PasswordCallback(buffer, sizeof buffer, "Password:", "a");
+        return 0;
+    };
+    qtsupport::MessageSeen seen;
+    ModalScript script;
+    script.Then([](QWidget *w) { w->close(); }).Then(qtsupport::AcknowledgeMessage(seen));
+    chooser.folderAnswers.push_back(QStringLiteral("/dest"));
+    Trigger("mnuExtract");
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(seen.text, QStringLiteral("Done"));
+}
+
+}  // namespace
