@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QTreeView>
@@ -87,6 +88,19 @@ bool RealZipEngine() {
         return probe.Success() && std::filesystem::exists(dir.path() / "probe.zip");
     }();
     return real;
+}
+
+qtsupport::ModalScript::Handler AnswerOverwrite(QStringList &questions, const char *button,
+                                                bool all) {
+    return [&questions, button, all](QWidget *w) {
+        EXPECT_EQ(w->objectName(), QStringLiteral("frmOverwrite"));
+        questions << qtsupport::Child<QLabel>(w, "lblCaption")->text();
+        qtsupport::Child<QCheckBox>(w, "chkAllFiles")->setChecked(all);
+        if (button)
+            qtsupport::Click(w, button);
+        else
+            w->close();
+    };
 }
 
 MainWindowTest::MainWindowTest() : startFolder(std::filesystem::current_path()) {

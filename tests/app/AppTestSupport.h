@@ -41,6 +41,11 @@ void MakeZip(const std::string &archive, const std::map<std::string, std::string
 bool RealUnzipEngine();
 bool RealZipEngine();
 
+// Answers an overwrite prompt: ticks the apply-to-all box as all says, then presses
+// button (null: the close box). The question shown is appended to questions.
+qtsupport::ModalScript::Handler AnswerOverwrite(QStringList &questions, const char *button,
+                                                bool all);
+
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest();

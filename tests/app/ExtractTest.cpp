@@ -33,17 +33,8 @@ protected:
     }
     std::string Content(const char *name) { return ReadFile(tmp.path() / "out" / name); }
 
-    // Answers one overwrite prompt and remembers its question.
     ModalScript::Handler Answer(const char *button, bool all) {
-        return [this, button, all](QWidget *w) {
-            EXPECT_EQ(w->objectName(), QStringLiteral("frmOverwrite"));
-            questions << Child<QLabel>(w, "lblCaption")->text();
-            Child<QCheckBox>(w, "chkAllFiles")->setChecked(all);
-            if (button)
-                qtsupport::Click(w, button);
-            else
-                w->close();
-        };
+        return AnswerOverwrite(questions, button, all);
     }
     void ExpectDoneAndClosed(const qtsupport::MessageSeen &seen) {
         EXPECT_EQ(seen.title, QStringLiteral("Tesk"));

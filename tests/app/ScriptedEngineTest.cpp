@@ -65,14 +65,7 @@ TEST_F(ScriptedEngineTest, OverwriteReplyCodes) {
     };
     QStringList questions;
     auto answer = [&questions](const char *button, bool all) {
-        return [&questions, button, all](QWidget *w) {
-            questions << Child<QLabel>(w, "lblCaption")->text();
-            Child<QCheckBox>(w, "chkAllFiles")->setChecked(all);
-            if (button)
-                qtsupport::Click(w, button);
-            else
-                w->close();
-        };
+        return AnswerOverwrite(questions, button, all);
     };
     qtsupport::MessageSeen seen;
     ModalScript script;
