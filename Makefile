@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Seconds each fuzz target runs under `make fuzz`.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test test-sanitize fuzz clean screenshots benchmark-list
+.PHONY: all deps configure build run test test-sanitize fuzz bench clean screenshots benchmark-list
 
 all: build
 
@@ -39,6 +39,12 @@ fuzz:
 		-DTESK_FUZZ=ON -DTESK_BUILD_GUI=OFF -DTESK_BUILD_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 	./scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+# Engines against the peer tools; writes bench/RESULTS.md. BENCH_FLAGS=--quick for a short run.
+BENCH_FLAGS ?=
+bench: build
+	@./scripts/install-deps.sh --extra time
+	python3 bench/run_bench.py --bin $(BUILD)/bin --work bench/work $(BENCH_FLAGS)
 
 # Pictures of the main window and the dialogs, under a virtual X display, into docs/.
 screenshots: build
