@@ -13,6 +13,9 @@ namespace {
 
 bool IsHidden(const std::string &name) { return !name.empty() && name[0] == '.'; }
 
+// Only a pattern taking every name stands for the folders too; "*.jpg" picks files.
+bool TakesFolders(const std::string &pattern) { return pattern == "*" || pattern == "*.*"; }
+
 std::string JoinPath(const std::string &folder, const std::string &name) {
     if (folder.empty()) return name;
     if (folder.back() == '/') return folder + name;
@@ -79,7 +82,7 @@ int32_t FileSpecExpander::ExpandPattern(const std::string &folder, const std::st
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return ZP_OK;
     if (options_.recurse) return Walk(folder, storedFolder, pattern);
     // "dir/*.*" also stands for the folder itself.
-    AddFolder(folder, storedFolder, info);
+    if (TakesFolders(pattern)) AddFolder(folder, storedFolder, info);
     std::vector<std::string> names;
     int32_t code = ZP_OK;
     if (!ListFolder(folder, names, code)) return code;
@@ -92,7 +95,8 @@ int32_t FileSpecExpander::ExpandPattern(const std::string &folder, const std::st
 int32_t FileSpecExpander::Walk(const std::string &folder, const std::string &storedFolder,
                                const std::string &pattern) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) AddFolder(folder, storedFolder, info);
+    if (TakesFolders(pattern) && ::stat(folder.c_str(), &info) == 0)
+        AddFolder(folder, storedFolder, info);
     std::vector<std::string> names;
     int32_t code = ZP_OK;
     if (!ListFolder(folder, names, code)) return code;

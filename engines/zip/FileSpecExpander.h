@@ -32,7 +32,8 @@ struct ExpandOptions {
 // A specification is a path whose last part may hold "*" and "?" (Windows rules: "*.*"
 // matches every name). It names a file (added), a folder (its entry; with recursion its
 // tree), or the files of a folder matching the pattern (with recursion also in every
-// folder below). Walks list each folder in name order, never enter symlinked folders, and
+// folder below). Folder entries come with "*" and "*.*" only, for the folder named and
+// every folder walked. Walks list each folder in name order, never enter symlinked folders, and
 // take hidden names (leading ".") only with systemHidden.
 class FileSpecExpander {
 public:
