@@ -39,24 +39,33 @@ void BufferedEntry::Run(Work &work) {
             return;
         }
     }
+    // Buffers kept by each worker thread from file to file; only the result is allocated.
+    thread_local Scratch input, converted, deflated;
     Failure failure;
     EntryHeader header;
     std::vector<uint8_t> bytes;
     try {
-        if (ReadWhole(work.plan.path, bytes, failure)) {
-            if (work.plan.lineEnds != LineEnds::Keep && LooksLikeText(bytes.data(), bytes.size())) {
-                std::vector<uint8_t> converted;
-                ConvertLineEnds(work.plan.lineEnds, bytes.data(), bytes.size(), -1, -1, converted);
-                bytes.swap(converted);
+        std::size_t length = 0;
+        if (ReadWhole(work.plan.path, input, length, failure)) {
+            const uint8_t *data = input.data();
+            if (work.plan.lineEnds != LineEnds::Keep && LooksLikeText(data, length)) {
+                std::vector<uint8_t> text;
+                ConvertLineEnds(work.plan.lineEnds, data, length, -1, -1, text);
+                length = text.size();
+                data = static_cast<const uint8_t *>(std::memcpy(converted.Reserve(length), text.data(), length));
             }
-            header.size = bytes.size();
-            header.crc = Crc32(0, bytes.data(), bytes.size());
+            header.size = length;
+            header.crc = Crc32(0, data, length);
             header.crcKnown = true;
             header.stored = true;
-            std::vector<uint8_t> deflated;
-            if (work.plan.level > 0 && DeflateWhole(work.plan.level, bytes.data(), bytes.size(), deflated)) {
+            std::size_t packed = 0;
+            if (work.plan.level > 0 && length > 1)
+                packed = DeflateInto(work.plan.level, data, length, deflated.Reserve(length));
+            if (packed > 0) {
                 header.stored = false;
-                bytes.swap(deflated);
+                bytes.assign(deflated.data(), deflated.data() + packed);
+            } else {
+                bytes.assign(data, data + length);
             }
             header.compressedSize = bytes.size();
         }

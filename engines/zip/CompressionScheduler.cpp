@@ -11,6 +11,7 @@ void CompressionScheduler::Add(EntryData *data, uint64_t order) { queue_.emplace
 void CompressionScheduler::Begin() {
     std::stable_sort(queue_.begin(), queue_.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < queue_.size(); ++i) queued_[queue_[i].second] = i;
     begun_ = true;
     StartNext();
 }
@@ -30,8 +31,11 @@ void CompressionScheduler::Finished(EntryData *data) {
 
 void CompressionScheduler::Forget(EntryData *data) {
     Finished(data);
-    for (auto &entry : queue_)
-        if (entry.second == data) entry.second = nullptr;
+    const auto it = queued_.find(data);
+    if (it != queued_.end()) {
+        queue_[it->second].second = nullptr;
+        queued_.erase(it);
+    }
 }
 
 void CompressionScheduler::StartNext() {

@@ -42,6 +42,7 @@ private:
     bool begun_ = false;
     std::vector<std::pair<uint64_t, EntryData *>> queue_;
     std::size_t next_ = 0;
+    std::unordered_map<EntryData *, std::size_t> queued_;  // entry -> place in queue_
     std::unordered_map<EntryData *, uint64_t> running_;  // entry -> cost
 };
 

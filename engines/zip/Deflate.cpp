@@ -20,15 +20,12 @@ libdeflate_compressor *CompressorFor(int level) {
 
 }  // namespace
 
-bool DeflateWhole(int level, const uint8_t *data, std::size_t size, std::vector<uint8_t> &out) {
+std::size_t DeflateInto(int level, const uint8_t *data, std::size_t size, uint8_t *out) {
     libdeflate_compressor *compressor = CompressorFor(level);
-    if (!compressor || size == 0) return false;
-    out.resize(libdeflate_deflate_compress_bound(compressor, size));
-    const std::size_t n = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
-    if (n == 0 || n >= size) return false;
-    out.resize(n);
-    out.shrink_to_fit();
-    return true;
+    if (!compressor || size == 0) return 0;
+    // Asking for less room than the input makes libdeflate give up early on noise.
+    const std::size_t n = libdeflate_deflate_compress(compressor, data, size, out, size - 1);
+    return n;
 }
 
 bool DeflateBlock(int level, const uint8_t *dictionary, std::size_t dictionarySize,

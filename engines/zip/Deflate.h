@@ -7,10 +7,10 @@
 
 namespace tesk::zip {
 
-// Raw deflate of a whole buffer at level 1..9 with libdeflate (one compressor per thread and
-// level, kept for the thread's life). Returns false when the result would not be smaller
-// than the input, or on failure; out is then unspecified.
-bool DeflateWhole(int level, const uint8_t *data, std::size_t size, std::vector<uint8_t> &out);
+// Raw deflate of a whole buffer at level 1..9 with libdeflate (one compressor per thread
+// and level, kept for the thread's life) into out, which has room for size - 1 bytes.
+// Returns the length, or 0 when the result would not be smaller than the input.
+std::size_t DeflateInto(int level, const uint8_t *data, std::size_t size, uint8_t *out);
 
 // One block of a deflate stream cut into independently compressed blocks (zlib, since
 // libdeflate cannot end a block without ending the stream). dictionary is the input's

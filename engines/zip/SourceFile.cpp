@@ -2,6 +2,7 @@
 
 #include "vbzip11.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -54,22 +55,38 @@ bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
     return true;
 }
 
-bool ReadWhole(const std::string &path, std::vector<uint8_t> &out, Failure &failure) {
+uint8_t *Scratch::Reserve(std::size_t size, std::size_t keep) {
+    if (size > capacity_) {
+        const std::size_t capacity = std::max(size, capacity_ + capacity_ / 2);
+        std::unique_ptr<uint8_t[]> bytes(new uint8_t[capacity]);
+        if (keep > 0) std::memcpy(bytes.get(), bytes_.get(), keep);
+        bytes_ = std::move(bytes);
+        capacity_ = capacity;
+    }
+    return bytes_.get();
+}
+
+bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure) {
     const int fd = OpenSourceFile(path, failure);
     if (fd < 0) return false;
     struct stat info {};
     ::fstat(fd, &info);
-    uint64_t offset = 0;
+    // Room for one byte more than the size known now shows whether the file grew.
+    std::size_t room = static_cast<std::size_t>(info.st_size) + 1;
+    length = 0;
     bool ok = true;
-    // Read the size known now, then go on until the end in case the file grew.
-    uint64_t chunk = static_cast<uint64_t>(info.st_size) + 1;
     for (;;) {
-        const std::size_t before = out.size();
-        if (!(ok = ReadAt(fd, path, offset, chunk, out, failure))) break;
-        const uint64_t got = out.size() - before;
-        offset += got;
-        if (got < chunk) break;
-        chunk = 1 << 20;
+        uint8_t *bytes = buffer.Reserve(room, length);
+        const ssize_t n = ::read(fd, bytes + length, room - length);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetReadFailure(failure, path, std::strerror(errno));
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        length += static_cast<std::size_t>(n);
+        if (length == room) room += 1 << 20;
     }
     ::close(fd);
     return ok;
