@@ -8,6 +8,11 @@
 #include <cstring>
 
 namespace tesk::zip {
+namespace {
+
+constexpr std::size_t kKeptScratch = 4u << 20;
+
+}  // namespace
 
 BufferedEntry::BufferedEntry() : work_(std::make_shared<Work>()) {
     work_->finished = true;
@@ -40,19 +45,19 @@ void BufferedEntry::Run(Work &work) {
         }
     }
     // Buffers kept by each worker thread from file to file; only the result is allocated.
-    thread_local Scratch input, converted, deflated;
+    thread_local Scratch input, deflated;
     Failure failure;
     EntryHeader header;
     std::vector<uint8_t> bytes;
     try {
         std::size_t length = 0;
+        std::vector<uint8_t> text;
         if (ReadWhole(work.plan.path, input, length, failure)) {
             const uint8_t *data = input.data();
             if (work.plan.lineEnds != LineEnds::Keep && LooksLikeText(data, length)) {
-                std::vector<uint8_t> text;
                 ConvertLineEnds(work.plan.lineEnds, data, length, -1, -1, text);
                 length = text.size();
-                data = static_cast<const uint8_t *>(std::memcpy(converted.Reserve(length), text.data(), length));
+                data = text.data();
             }
             header.size = length;
             header.crc = Crc32(0, data, length);
@@ -69,6 +74,9 @@ void BufferedEntry::Run(Work &work) {
             }
             header.compressedSize = bytes.size();
         }
+        // Keep small buffers for the next file; large ones would pile up per thread.
+        input.Trim(kKeptScratch);
+        deflated.Trim(kKeptScratch);
     } catch (const std::bad_alloc &) {
         failure.code = ZP_ERR_MEMORY;
         failure.message = "zip error: out of memory reading " + work.plan.path;

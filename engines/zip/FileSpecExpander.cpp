@@ -69,7 +69,7 @@ int32_t FileSpecExpander::ExpandOne(const std::string &rawSpec) {
     const std::string stored = StoredPathOf(options_.base, spec);
     if (S_ISDIR(info.st_mode)) {
         matched_ = true;
-        if (options_.recurse) return Walk(path, stored, "*");
+        if (options_.recurse) return List(path, stored, "*", true);
         AddFolder(path, stored, info);
         return ZP_OK;
     }
@@ -80,20 +80,12 @@ int32_t FileSpecExpander::ExpandPattern(const std::string &folder, const std::st
                                         const std::string &pattern) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return ZP_OK;
-    if (options_.recurse) return Walk(folder, storedFolder, pattern);
-    // "dir/*.*" also stands for the folder itself.
-    if (TakesFolders(pattern)) AddFolder(folder, storedFolder, info);
-    std::vector<std::string> names;
-    int32_t code = ZP_OK;
-    if (!ListFolder(folder, names, code)) return code;
-    for (const auto &name : names)
-        if (const int32_t c = ConsiderListed(folder, storedFolder, name, pattern, false); c != ZP_OK)
-            return c;
-    return ZP_OK;
+    return List(folder, storedFolder, pattern, options_.recurse);
 }
 
-int32_t FileSpecExpander::Walk(const std::string &folder, const std::string &storedFolder,
-                               const std::string &pattern) {
+int32_t FileSpecExpander::List(const std::string &folder, const std::string &storedFolder,
+                               const std::string &pattern, bool descend) {
+    // "dir/*.*" also stands for the folder itself.
     struct stat info {};
     if (TakesFolders(pattern) && ::stat(folder.c_str(), &info) == 0)
         AddFolder(folder, storedFolder, info);
@@ -101,7 +93,7 @@ int32_t FileSpecExpander::Walk(const std::string &folder, const std::string &sto
     int32_t code = ZP_OK;
     if (!ListFolder(folder, names, code)) return code;
     for (const auto &name : names)
-        if (const int32_t c = ConsiderListed(folder, storedFolder, name, pattern, true); c != ZP_OK)
+        if (const int32_t c = ConsiderListed(folder, storedFolder, name, pattern, descend); c != ZP_OK)
             return c;
     return ZP_OK;
 }
@@ -123,7 +115,7 @@ int32_t FileSpecExpander::ConsiderListed(const std::string &folder, const std::s
         }
         if (S_ISDIR(info.st_mode)) return ZP_OK;  // never descend a linked folder
     }
-    if (S_ISDIR(info.st_mode)) return walking ? Walk(path, stored, pattern) : ZP_OK;
+    if (S_ISDIR(info.st_mode)) return walking ? List(path, stored, pattern, true) : ZP_OK;
     if (!FileSpecMatch(pattern, name, true)) return ZP_OK;
     return AddFile(path, stored, info);
 }

@@ -50,8 +50,10 @@ private:
     int32_t ExpandOne(const std::string &spec);
     int32_t ExpandPattern(const std::string &folder, const std::string &storedFolder,
                           const std::string &pattern);
-    int32_t Walk(const std::string &folder, const std::string &storedFolder,
-                 const std::string &pattern);
+    // The folder's entry (for "*" and "*.*") and its matching files; with descend also
+    // every folder below.
+    int32_t List(const std::string &folder, const std::string &storedFolder,
+                 const std::string &pattern, bool descend);
     // One name found in a folder listing; sets matched when something was taken.
     int32_t ConsiderListed(const std::string &folder, const std::string &storedFolder,
                            const std::string &name, const std::string &pattern, bool walking);

@@ -66,6 +66,12 @@ uint8_t *Scratch::Reserve(std::size_t size, std::size_t keep) {
     return bytes_.get();
 }
 
+void Scratch::Trim(std::size_t max) {
+    if (capacity_ <= max) return;
+    bytes_.reset();
+    capacity_ = 0;
+}
+
 bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure) {
     const int fd = OpenSourceFile(path, failure);
     if (fd < 0) return false;

@@ -23,6 +23,8 @@ public:
     // Room for at least size bytes, keeping the first keep bytes.
     uint8_t *Reserve(std::size_t size, std::size_t keep = 0);
     uint8_t *data() { return bytes_.get(); }
+    // Frees the buffer when it grew beyond max bytes.
+    void Trim(std::size_t max);
 
 private:
     std::unique_ptr<uint8_t[]> bytes_;
