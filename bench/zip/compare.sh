@@ -10,7 +10,7 @@ trap 'rm -rf "$out"' EXIT
 # Warm the page cache so every tool reads from memory.
 tar cf /dev/null -C "$(dirname "$folder")" "$(basename "$folder")"
 t() { /usr/bin/time -f "%e s wall, %U s user, %S s sys" "$@"; }
-echo "engine:"; t "$bin/zip_bench" "$folder" "$out/engine.zip" "$level" 2>/dev/null
+echo "engine:"; t sh -c '"$0" "$1" "$2" "$3" 2>/dev/null' "$bin/zip_bench" "$folder" "$out/engine.zip" "$level"
 echo "zip -r -q -$level:"; (cd "$(dirname "$folder")" && t zip -r -q -"$level" "$out/zip.zip" "$(basename "$folder")")
 if command -v 7zz >/dev/null; then
     echo "7zz a -tzip -mx=$level:"; (cd "$(dirname "$folder")" && t 7zz a -bd -bso0 -tzip -mx="$level" "$out/7z.zip" "$(basename "$folder")")
