@@ -24,16 +24,19 @@ extern "C" {
 
 /* Result codes of ZpArchive. */
 #define ZP_OK             0
-#define ZP_ERR_NOMATCH    1  /* no file matched the specifications (or nothing to delete) */
+#define ZP_ERR_NOMATCH    1  /* no file matched the specifications (or nothing to delete);
+                              also no specifications at all */
 #define ZP_ERR_READ       2  /* a source file could not be read */
 #define ZP_ERR_DUPLICATE  3  /* two files would get the same stored name */
 #define ZP_ERR_PASSWORD   4  /* the password was refused */
 #define ZP_ERR_COMMENT    5  /* the comment was refused */
 #define ZP_ERR_ABORT      6  /* ZipServiceCallback asked to stop */
-#define ZP_ERR_ARCHIVE    7  /* the existing archive cannot be read (append, update, delete) */
+#define ZP_ERR_ARCHIVE    7  /* the existing archive cannot be read (append, update, freshen,
+                              delete; freshen and delete also when it is missing) */
 #define ZP_ERR_WRITE      8  /* the archive could not be written: full disk, no permission */
 #define ZP_ERR_MEMORY     9  /* out of memory */
-#define ZP_ERR_PARAM     10  /* invalid arguments: no archive name, ZpInit not called, ... */
+#define ZP_ERR_PARAM     10  /* invalid arguments: no archive name, ZpInit not called, a run
+                              started from inside a callback of another, ... */
 
 /* Size of the zero-filled buffers handed to the password and comment callbacks. */
 #define ZP_PASSWORD_BUFFER 256

@@ -1,0 +1,168 @@
+#include "AddRun.h"
+
+#include "ArchiveHandle.h"
+#include "BufferedEntry.h"
+#include "CompressionScheduler.h"
+#include "EntryMetadata.h"
+#include "EntrySource.h"
+#include "FileSpecExpander.h"
+#include "Prompts.h"
+#include "RunContext.h"
+#include "StreamedEntry.h"
+#include "dos_time.h"
+#include "worker_pool.h"
+
+#include <sys/stat.h>
+
+namespace tesk::zip {
+namespace {
+
+// Files above this size are compressed in blocks instead of whole in memory.
+constexpr uint64_t kStreamThreshold = 32u << 20;
+// Memory for entries whose data is being prepared ahead of zip_close.
+constexpr uint64_t kMemoryBudget = 96u << 20;
+
+struct Action {
+    const FoundItem *item;
+    zip_int64_t existing;  // index of the entry it replaces, or -1
+};
+
+bool IsNewer(zip_t *archive, zip_uint64_t index, const struct stat &info) {
+    zip_stat_t st;
+    if (zip_stat_index(archive, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_MTIME)) return true;
+    return ToDosDateTime(info.st_mtime) > ToDosDateTime(st.mtime);
+}
+
+// Which items go into the archive, and which entries they replace.
+std::vector<Action> PlanActions(RunMode mode, zip_t *archive, const std::vector<FoundItem> &items) {
+    std::vector<Action> actions;
+    for (const auto &item : items) {
+        const zip_int64_t existing =
+            mode == RunMode::New ? -1 : zip_name_locate(archive, item.entryName.c_str(), 0);
+        const bool newer = existing >= 0 && IsNewer(archive, existing, item.info);
+        bool take = true;
+        if (mode == RunMode::Update) take = existing < 0 || newer;
+        if (mode == RunMode::Freshen) take = existing >= 0 && newer;
+        if (take) actions.push_back({&item, existing});
+    }
+    return actions;
+}
+
+std::unique_ptr<EntryData> MakeEntryData(const FoundItem &item, const RunSettings &settings,
+                                         unsigned threads) {
+    if (item.isDir) return std::make_unique<BufferedEntry>();
+    EntryPlan plan{item.path, static_cast<uint64_t>(item.info.st_size), settings.level,
+                   settings.lineEnds};
+    if (plan.size > kStreamThreshold)
+        return std::make_unique<StreamedEntry>(std::move(plan), 2 * threads + 1);
+    return std::make_unique<BufferedEntry>(std::move(plan));
+}
+
+void ReportTotals(const Reporter &reporter, const RunTotals &totals) {
+    reporter.Summary("total: " + std::to_string(totals.added) + " added, " +
+                     std::to_string(totals.updated) + " updated, " + std::to_string(totals.bytesIn) +
+                     " bytes in, " + std::to_string(totals.bytesOut) + " bytes out");
+}
+
+}  // namespace
+
+int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const Reporter &reporter) {
+    ExpandOptions expand;
+    expand.base = settings.base;
+    expand.recurse = settings.recurse;
+    expand.systemHidden = settings.systemHidden;
+    expand.noDirEntries = settings.noDirEntries;
+    expand.junkDirNames = settings.junkDirNames;
+    struct stat archiveInfo {};
+    if (::stat(settings.archive.c_str(), &archiveInfo) == 0)
+        expand.exclude = std::make_pair(archiveInfo.st_dev, archiveInfo.st_ino);
+
+    std::vector<FoundItem> items;
+    if (const int32_t code = FileSpecExpander(expand, reporter).Expand(settings.specs, items);
+        code != ZP_OK)
+        return code;
+    if (items.empty()) {
+        reporter.Error("zip error: no file matched the specifications");
+        return ZP_ERR_NOMATCH;
+    }
+
+    // Declared before the archive, so they outlive the sources that libzip frees with it.
+    WorkerPool pool;
+    CompressionScheduler scheduler(pool, kMemoryBudget);
+    RunContext context(reporter, callbacks.ZipServiceCallback, scheduler);
+
+    ArchiveHandle archive;
+    std::string error;
+    const int flags = settings.mode == RunMode::New       ? ZIP_CREATE | ZIP_TRUNCATE
+                      : settings.mode == RunMode::Freshen ? 0
+                                                          : ZIP_CREATE;
+    if (!archive.Open(settings.archive, flags, error)) {
+        reporter.Error("zip error: cannot open archive " + settings.archive + ": " + error);
+        return settings.mode == RunMode::New ? ZP_ERR_WRITE : ZP_ERR_ARCHIVE;
+    }
+    zip_t *za = archive.get();
+
+    const std::vector<Action> actions = PlanActions(settings.mode, za, items);
+    std::optional<std::string> password;
+    bool anyFile = false;
+    for (const auto &action : actions) anyFile = anyFile || !action.item->isDir;
+    if (settings.encrypt && anyFile) {
+        password = AskPassword(callbacks.ZipPasswordCallback, settings.archive);
+        if (!password) {
+            reporter.Error("zip error: no password given");
+            return ZP_ERR_PASSWORD;
+        }
+    }
+    if (settings.comment) {
+        const auto comment = AskComment(callbacks.ZipCommentCallback);
+        if (!comment) {
+            reporter.Error("zip error: no comment given");
+            return ZP_ERR_COMMENT;
+        }
+        if (zip_set_archive_comment(za, comment->data(), static_cast<zip_uint16_t>(comment->size())) != 0) {
+            reporter.Error(std::string("zip error: cannot set the comment: ") + zip_strerror(za));
+            return ZP_ERR_WRITE;
+        }
+    }
+
+    for (const auto &action : actions) {
+        const FoundItem &item = *action.item;
+        std::unique_ptr<EntryData> data = MakeEntryData(item, settings, pool.ThreadCount());
+        EntryData *dataView = data.get();
+        EntrySource *source = nullptr;
+        zip_source_t *zs = EntrySource::Create(
+            context, std::move(data),
+            EntryInfo{item.entryName, item.info.st_mtime, action.existing >= 0, za, 0}, &source);
+        if (!zs) {
+            reporter.Error("zip error: out of memory");
+            return ZP_ERR_MEMORY;
+        }
+        const zip_int64_t index =
+            action.existing >= 0
+                ? (zip_file_replace(za, action.existing, zs, 0) == 0 ? action.existing : -1)
+                : zip_file_add(za, item.entryName.c_str(), zs, ZIP_FL_ENC_GUESS);
+        if (index < 0) {
+            zip_source_free(zs);
+            reporter.Error("zip error: cannot add " + item.entryName + ": " + zip_strerror(za));
+            return ZP_ERR_WRITE;
+        }
+        source->Info().index = static_cast<zip_uint64_t>(index);
+        if (!SetEntryMetadata(za, index, item.info, item.isDir, action.existing >= 0,
+                              settings.level, password ? &*password : nullptr, error)) {
+            reporter.Error("zip error: cannot add " + item.entryName + ": " + error);
+            return ZP_ERR_WRITE;
+        }
+        scheduler.Add(dataView, static_cast<uint64_t>(index));
+    }
+
+    scheduler.Begin();
+    if (!archive.Close(error, [&scheduler] { scheduler.Stop(); })) {
+        if (context.failure.code != 0) return context.failure.code;
+        reporter.Error("zip error: cannot write archive " + settings.archive + ": " + error);
+        return ZP_ERR_WRITE;
+    }
+    ReportTotals(reporter, context.totals);
+    return ZP_OK;
+}
+
+}  // namespace tesk::zip

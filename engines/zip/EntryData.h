@@ -1,0 +1,61 @@
+// The bytes of one entry as libzip reads them through an EntrySource: made ready by
+// worker threads, consumed by the thread that runs zip_close.
+#pragma once
+
+#include "LineEnds.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tesk {
+class WorkerPool;
+}
+
+namespace tesk::zip {
+
+struct Failure {
+    int32_t code = 0;      // a ZP_* result
+    std::string message;   // for the caller, naming the cause
+};
+
+struct EntryHeader {
+    bool stored = false;     // true: method 0; false: deflate
+    uint64_t size = 0;       // uncompressed length (after line-end conversion)
+    bool crcKnown = false;   // CRC and compressed size are known before the data is read
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+};
+
+// What one file entry is made of, fixed before its work starts.
+struct EntryPlan {
+    std::string path;
+    uint64_t size = 0;       // from the folder walk; the file may differ when read
+    int level = 6;           // 0 stores
+    LineEnds lineEnds = LineEnds::Keep;
+};
+
+// Threading: every member is called on the engine caller's thread; the work runs on the pool.
+class EntryData {
+public:
+    virtual ~EntryData() = default;
+
+    // Queues the work. Called at most once, before any other member but Cost.
+    virtual void Start(WorkerPool &pool) = 0;
+    bool Started() const { return started_; }
+    // Bytes of memory the entry may hold while its work is in flight.
+    virtual uint64_t Cost() const = 0;
+
+    // Waits until the method and size are known.
+    virtual bool WaitHeader(EntryHeader &header, Failure &failure) = 0;
+    // Copies up to len bytes of the entry's (compressed) data; 0 at the end, -1 on failure.
+    virtual int64_t Read(void *buffer, uint64_t len, Failure &failure) = 0;
+    // After Read returned 0: the header with CRC and sizes of what was actually read.
+    virtual EntryHeader Final() const = 0;
+    // Drops buffers and stops outstanding work. Idempotent.
+    virtual void Release() = 0;
+
+protected:
+    bool started_ = false;
+};
+
+}  // namespace tesk::zip

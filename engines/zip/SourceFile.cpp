@@ -1,0 +1,101 @@
+#include "SourceFile.h"
+
+#include "vbzip11.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tesk::zip {
+namespace {
+
+void SetReadFailure(Failure &failure, const std::string &path, const std::string &cause) {
+    failure.code = ZP_ERR_READ;
+    failure.message = "zip error: cannot read " + path + ": " + cause;
+}
+
+}  // namespace
+
+int OpenSourceFile(const std::string &path, Failure &failure) {
+    // O_NONBLOCK: a FIFO put in place of a file must fail here, not hang the run.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        SetReadFailure(failure, path, std::strerror(errno));
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        SetReadFailure(failure, path, "not a regular file");
+        return -1;
+    }
+    return fd;
+}
+
+bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
+            std::vector<uint8_t> &out, Failure &failure) {
+    const std::size_t start = out.size();
+    out.resize(start + len);
+    uint64_t done = 0;
+    while (done < len) {
+        const ssize_t n = ::pread(fd, out.data() + start + done, len - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetReadFailure(failure, path, std::strerror(errno));
+            return false;
+        }
+        if (n == 0) break;
+        done += static_cast<uint64_t>(n);
+    }
+    out.resize(start + done);
+    return true;
+}
+
+uint8_t *Scratch::Reserve(std::size_t size, std::size_t keep) {
+    if (size > capacity_) {
+        const std::size_t capacity = std::max(size, capacity_ + capacity_ / 2);
+        std::unique_ptr<uint8_t[]> bytes(new uint8_t[capacity]);
+        if (keep > 0) std::memcpy(bytes.get(), bytes_.get(), keep);
+        bytes_ = std::move(bytes);
+        capacity_ = capacity;
+    }
+    return bytes_.get();
+}
+
+void Scratch::Trim(std::size_t max) {
+    if (capacity_ <= max) return;
+    bytes_.reset();
+    capacity_ = 0;
+}
+
+bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure) {
+    const int fd = OpenSourceFile(path, failure);
+    if (fd < 0) return false;
+    struct stat info {};
+    ::fstat(fd, &info);
+    // Room for one byte more than the size known now shows whether the file grew.
+    std::size_t room = static_cast<std::size_t>(info.st_size) + 1;
+    length = 0;
+    bool ok = true;
+    for (;;) {
+        uint8_t *bytes = buffer.Reserve(room, length);
+        const ssize_t n = ::read(fd, bytes + length, room - length);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetReadFailure(failure, path, std::strerror(errno));
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        length += static_cast<std::size_t>(n);
+        if (length == room) room += 1 << 20;
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace tesk::zip

@@ -1,0 +1,186 @@
+// What the entries hold: data, methods, times, permissions, encryption, comment, line ends,
+// messages.
+#include "ZipHarness.h"
+
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+
+using namespace zipharness;
+using testsupport::ReadFile;
+
+using testsupport::ShellQuote;
+using testsupport::WriteFile;
+
+namespace {
+
+std::string TextData(std::size_t size) {
+    std::string s;
+    std::mt19937 rng(7);
+    const char *words[] = {"alpha ", "beta ", "gamma ", "delta\n", "epsilon "};
+    while (s.size() < size) s += words[rng() % 5];
+    s.resize(size);
+    return s;
+}
+
+std::string RandomData(std::size_t size) {
+    std::string s(size, '\0');
+    std::mt19937 rng(11);
+    for (auto &c : s) c = static_cast<char>(rng());
+    return s;
+}
+
+class ZipContent : public ZipEngineTest {};
+
+TEST_F(ZipContent, LevelsAndMethods) {
+    const std::string text = TextData(200000), noise = RandomData(100000);
+    WriteFile(Path("t.txt"), text);
+    WriteFile(Path("r.bin"), noise);
+    WriteFile(Path("empty"), "");
+    for (char level : {'0', '1', '6', '9', '\0', 'x'}) {
+        SCOPED_TRACE(std::string("level ") + (level ? level : '_'));
+        ZipOptions o = Options();
+        o.LevelChar = level;
+        ASSERT_EQ(Zip({"*.*"}, o), ZP_OK);
+        const auto infos = Infos(Archive());
+        EXPECT_EQ(infos.at("t.txt").method, level == '0' ? 0 : 8);
+        EXPECT_EQ(infos.at("r.bin").method, 0);  // incompressible: stored
+        EXPECT_EQ(infos.at("empty").method, 0);
+        EXPECT_EQ(Read(Archive(), "t.txt"), text);
+        EXPECT_EQ(Read(Archive(), "r.bin"), noise);
+        ExpectValid(Archive());
+    }
+}
+
+TEST_F(ZipContent, LargeFilesStreamInBlocks) {
+    // Beyond the 32 MiB threshold: compressed in blocks, or stored when incompressible.
+    const std::string text = TextData(40u << 20) + "tail\r\n";
+    WriteFile(Path("big.txt"), text);
+    WriteFile(Path("big.bin"), RandomData(33u << 20));
+    ZipOptions o = Options();
+    ASSERT_EQ(Zip({"big.*"}, o), ZP_OK) << script_.AllMessages();
+    ExpectValid(Archive());
+    const auto infos = Infos(Archive());
+    EXPECT_EQ(infos.at("big.txt").method, 8);
+    EXPECT_EQ(infos.at("big.bin").method, 0);
+    EXPECT_EQ(Read(Archive(), "big.txt"), text);
+    EXPECT_EQ(Read(Archive(), "big.bin"), ReadFile(Path("big.bin")));
+
+    // Streamed with encryption and CR LF conversion too.
+    o.Encrypt = 1;
+    o.CRLFToLF = 1;
+    ASSERT_EQ(Zip({"big.txt"}, o), ZP_OK);
+    ExpectValid(Archive(), "secret");
+    EXPECT_EQ(Read(Archive(), "big.txt", "secret"), text.substr(0, text.size() - 2) + "\n");
+}
+
+TEST_F(ZipContent, TimesAndPermissions) {
+    WriteFile(Path("f.txt"), "data");
+    ::chmod(Path("f.txt").c_str(), 0640);
+    const long long mtime = 1600000001;  // odd second: DOS time rounds it down
+    SetMtime(Path("f.txt"), mtime);
+    std::filesystem::create_directory(Path("d"));
+    SetMtime(Path("d"), mtime);
+    ZipOptions o = Options();
+    ASSERT_EQ(Zip({"f.txt", "d"}, o), ZP_OK);
+    const auto infos = Infos(Archive());
+    const EntryInfo &f = infos.at("f.txt");
+    EXPECT_EQ(f.utMtime, mtime);
+    EXPECT_EQ(f.externalAttr >> 16, 0100640u);
+    const time_t even = static_cast<time_t>(mtime - 1);
+    char local[32];
+    std::strftime(local, sizeof local, "%Y-%m-%d %H:%M:%S", std::localtime(&even));
+    EXPECT_EQ(f.dateTime, local);
+    EXPECT_EQ(infos.at("d/").utMtime, mtime);
+    // unzip restores the exact time from the extra field.
+    const auto r = testsupport::Run("cd " + ShellQuote(Path("")) + " && mkdir x && cd x && unzip -qq ../out.zip f.txt");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    struct stat st {};
+    ::stat(Path("x/f.txt").c_str(), &st);
+    EXPECT_EQ(st.st_mtime, mtime);
+}
+
+TEST_F(ZipContent, EncryptionReadableOnlyWithThePassword) {
+    const std::string text = TextData(50000);
+    WriteFile(Path("t.txt"), text);
+    WriteFile(Path("r.bin"), RandomData(3000));
+    WriteFile(Path("e.txt"), "");
+    for (char level : {'0', '6'}) {
+        ZipOptions o = Options();
+        o.LevelChar = level;
+        o.Encrypt = 1;
+        o.NoDirEntries = 0;
+        script_.passwordCalls = 0;
+        ASSERT_EQ(Zip({"*.*"}, o), ZP_OK) << script_.AllMessages();
+        EXPECT_EQ(script_.passwordCalls, 1);
+        EXPECT_EQ(script_.passwordBufferSize, ZP_PASSWORD_BUFFER);
+        EXPECT_TRUE(script_.passwordBufferZeroed);
+        ExpectValid(Archive(), "secret");
+        EXPECT_EQ(Read(Archive(), "t.txt", "secret"), text);
+        for (const auto &[name, info] : Infos(Archive())) EXPECT_TRUE(info.flags & 1) << name;
+        EXPECT_NE(testsupport::Run("unzip -tqq -P wrong " + ShellQuote(Archive())).exitCode, 0);
+        EXPECT_NE(testsupport::Run("7zz t -pwrong " + ShellQuote(Archive())).exitCode, 0);
+    }
+}
+
+TEST_F(ZipContent, LongestPasswordIsCutBeforeTheLastByte) {
+    WriteFile(Path("t.txt"), "secret data");
+    script_.password = std::string(300, 'p');  // fills the whole buffer, no NUL
+    ZipOptions o = Options();
+    o.Encrypt = 1;
+    ASSERT_EQ(Zip({"t.txt"}, o), ZP_OK);
+    EXPECT_EQ(Read(Archive(), "t.txt", std::string(255, 'p')), "secret data");
+}
+
+TEST_F(ZipContent, CommentAndLineEnds) {
+    WriteFile(Path("dos.txt"), "one\r\ntwo\r\nlone\rcr\r\n");
+    WriteFile(Path("unix.txt"), "one\ntwo\r\nthree\n");
+    WriteFile(Path("bin.dat"), std::string("a\r\nb\0c\n", 7));
+    ZipOptions o = Options();
+    o.Comment = 1;
+    o.CRLFToLF = 1;
+    ASSERT_EQ(Zip({"*.*"}, o), ZP_OK);
+    EXPECT_EQ(Read(Archive(), "dos.txt"), "one\ntwo\nlone\rcr\n");
+    EXPECT_EQ(Read(Archive(), "bin.dat"), std::string("a\r\nb\0c\n", 7));
+    const auto r = Python(
+        "import sys, zipfile\nsys.stdout.write(zipfile.ZipFile(sys.argv[1]).comment.decode())\n",
+        ShellQuote(Archive()));
+    EXPECT_EQ(r.output, "a comment");
+    o.Comment = 0;
+    o.CRLFToLF = 0;
+    o.LFToCRLF = 1;
+    ASSERT_EQ(Zip({"unix.txt", "bin.dat"}, o), ZP_OK);
+    EXPECT_EQ(Read(Archive(), "unix.txt"), "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(Read(Archive(), "bin.dat"), std::string("a\r\nb\0c\n", 7));
+}
+
+TEST_F(ZipContent, MessagesFollowTheLevel) {
+    WriteFile(Path("a/t.txt"), TextData(10000));
+    ZipOptions o = Options();
+    o.Verbose = 1;
+    ASSERT_EQ(Zip({"a/t.txt"}, o), ZP_OK);
+    ASSERT_EQ(script_.messages.size(), 2u) << script_.AllMessages();
+    EXPECT_EQ(script_.messages[0].rfind("  adding: a/t.txt (deflated ", 0), 0u) << script_.messages[0];
+    EXPECT_EQ(script_.messages[1].rfind("total: 1 added, 0 updated, 10000 bytes in", 0), 0u);
+    EXPECT_EQ(script_.serviceNames, std::vector<std::string>{"a/t.txt"});
+
+    script_.messages.clear();
+    o.Verbose = 0;
+    ASSERT_EQ(Zip({"a/t.txt"}, o), ZP_OK);
+    EXPECT_EQ(script_.messages.size(), 1u) << script_.AllMessages();
+
+    script_.messages.clear();
+    o.Quiet = 1;
+    ASSERT_EQ(Zip({"a/t.txt", "nothing.here"}, o), ZP_OK);
+    EXPECT_TRUE(script_.messages.empty()) << script_.AllMessages();
+    // Errors still come, and no message reaches 1024 bytes.
+    const std::string deep = std::string(250, 'n') + "/" + std::string(250, 'm');
+    WriteFile(Path("a/" + deep + "/x"), "x");
+    WriteFile(Path("b/" + deep + "/x"), "y");
+    o.JunkDirNames = 1;
+    EXPECT_EQ(Zip({"a/" + deep + "/x", "b/" + deep + "/x"}, o), ZP_ERR_DUPLICATE);
+    ASSERT_FALSE(script_.messages.empty());
+    for (const auto &m : script_.messages) EXPECT_LT(m.size(), 1024u);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// Every failure leaves the previous archive byte-identical and no temporary file behind.
+#include "ZipHarness.h"
+
+#include <filesystem>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace zipharness;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+using List = std::vector<std::string>;
+
+namespace {
+
+// Mounts a file system over a folder for the test's life; needs root and the capability.
+class Mount {
+public:
+    // A tmpfs of the given size.
+    Mount(const std::string &target, std::size_t bytes) : target_(target) {
+        const std::string options = "size=" + std::to_string(bytes);
+        ok_ = ::mount("tmpfs", target.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    // The folder itself, read-only.
+    explicit Mount(const std::string &target) : target_(target) {
+        ok_ = ::mount(target.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        if (ok_ && ::mount(nullptr, target.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+            ::umount(target.c_str());
+            ok_ = false;
+        }
+    }
+    ~Mount() {
+        if (ok_) ::umount2(target_.c_str(), MNT_DETACH);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    std::string target_;
+    bool ok_ = false;
+};
+
+class ZipFailures : public ZipEngineTest {
+protected:
+    // arch/out.zip holding old.txt, and the files a run would add.
+    void SetUp() override {
+        ZipEngineTest::SetUp();
+        std::filesystem::create_directories(Path("arch"));
+        WriteFile(Path("old.txt"), "old");
+        WriteFile(Path("new.txt"), std::string(100000, 'n'));
+        ASSERT_EQ(Zip(archive_, {"old.txt"}, Options()), ZP_OK);
+        before_ = ReadFile(archive_);
+    }
+    void ExpectUnchanged() {
+        EXPECT_EQ(ReadFile(archive_), before_);
+        EXPECT_EQ(FolderListing(Path("arch")), (List{"out.zip"}));
+    }
+    ZipOptions Appending() {
+        ZipOptions o = Options();
+        o.Append = 1;
+        return o;
+    }
+    const std::string archive_ = Path("arch/out.zip");
+    std::string before_;
+};
+
+TEST_F(ZipFailures, UnreadableFile) {
+    ASSERT_EQ(::mkfifo(Path("pipe.txt").c_str(), 0644), 0);
+    for (const ZipOptions &o : {Options(), Appending()}) {
+        EXPECT_EQ(Zip(archive_, {"new.txt", "pipe.txt"}, o), ZP_ERR_READ);
+        ExpectUnchanged();
+    }
+    EXPECT_NE(script_.AllMessages().find("pipe.txt"), std::string::npos);
+}
+
+TEST_F(ZipFailures, AbortFromTheServiceCallback) {
+    WriteFile(Path("z.txt"), "z");
+    script_.stopAt = "z.txt";
+    for (const ZipOptions &o : {Options(), Appending()}) {
+        script_.serviceNames.clear();
+        EXPECT_EQ(Zip(archive_, {"new.txt", "z.txt"}, o), ZP_ERR_ABORT);
+        EXPECT_EQ(script_.serviceNames, (List{"new.txt", "z.txt"}));
+        ExpectUnchanged();
+    }
+}
+
+TEST_F(ZipFailures, RefusedPasswordOrComment) {
+    ZipOptions o = Appending();
+    o.Encrypt = 1;
+    script_.refusePassword = true;
+    EXPECT_EQ(Zip(archive_, {"new.txt"}, o), ZP_ERR_PASSWORD);
+    ExpectUnchanged();
+    script_.refusePassword = false;
+    script_.password = "";
+    EXPECT_EQ(Zip(archive_, {"new.txt"}, o), ZP_ERR_PASSWORD);
+    ExpectUnchanged();
+    o = Options();
+    o.Comment = 1;
+    script_.refuseComment = true;
+    EXPECT_EQ(Zip(archive_, {"new.txt"}, o), ZP_ERR_COMMENT);
+    ExpectUnchanged();
+}
+
+TEST_F(ZipFailures, FullDisk) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const std::string small = Path("small");
+    std::filesystem::create_directory(small);
+    Mount mount(small, 64 * 1024);
+    if (!mount.ok()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    const std::string archive = small + "/out.zip";
+    ASSERT_EQ(Zip(archive, {"old.txt"}, Options()), ZP_OK);
+    const std::string before = ReadFile(archive);
+    WriteFile(Path("noise.bin"), std::string(200000, '\0') + ReadFile("/proc/self/exe").substr(0, 200000));
+    ZipOptions o = Options();
+    o.LevelChar = '0';
+    for (const ZipOptions &mode : {o, Appending()}) {
+        ZipOptions m = mode;
+        m.LevelChar = '0';
+        EXPECT_EQ(Zip(archive, {"noise.bin"}, m), ZP_ERR_WRITE);
+        EXPECT_EQ(ReadFile(archive), before);
+        EXPECT_EQ(FolderListing(small), (List{"out.zip"}));
+    }
+}
+
+TEST_F(ZipFailures, ReadOnlyFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a read-only bind mount";
+    Mount mount(Path("arch"));
+    if (!mount.ok()) GTEST_SKIP() << "cannot bind-mount read-only here";
+    for (const ZipOptions &o : {Options(), Appending()}) {
+        EXPECT_EQ(Zip(archive_, {"new.txt"}, o), ZP_ERR_WRITE);
+        ExpectUnchanged();
+    }
+    ZipOptions del = Options();
+    del.DeleteEntries = 1;
+    EXPECT_EQ(Zip(archive_, {"old.txt"}, del), ZP_ERR_WRITE);
+    ExpectUnchanged();
+}
+
+TEST_F(ZipFailures, ExistingFileIsReplacedOnlyOnSuccess) {
+    // Not a zip archive: a new run replaces it, an appending one refuses it.
+    WriteFile(archive_, "not a zip");
+    EXPECT_EQ(Zip(archive_, {"new.txt"}, Appending()), ZP_ERR_ARCHIVE);
+    EXPECT_EQ(ReadFile(archive_), "not a zip");
+    ASSERT_EQ(Zip(archive_, {"new.txt"}, Options()), ZP_OK);
+    EXPECT_EQ(Names(archive_), (List{"new.txt"}));
+    ZipOptions del = Options();
+    del.DeleteEntries = 1;
+    EXPECT_EQ(Zip(Path("arch/missing.zip"), {"*"}, del), ZP_ERR_ARCHIVE);
+}
+
+TEST_F(ZipFailures, OptionsAndArguments) {
+    ZipOptions o = Options();
+    o.Verbose = 1;
+    ZpSetOptions(&o);
+    ZipOptions back{};
+    ZpGetOptions(&back);
+    EXPECT_STREQ(back.RootDir, rootDir_.c_str());
+    EXPECT_NE(back.RootDir, rootDir_.c_str());  // a copy of its own
+    EXPECT_EQ(back.Verbose, 1);
+    const char *table[TESK_NAMELIST_SLOTS] = {"old.txt", ""};
+    EXPECT_EQ(ZpArchive(1, nullptr, table), ZP_ERR_PARAM);
+    EXPECT_EQ(ZpArchive(0, archive_.c_str(), table + 1), ZP_ERR_NOMATCH);
+    ExpectUnchanged();
+}
+
+}  // namespace
