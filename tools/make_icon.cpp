@@ -1,11 +1,12 @@
-// Draws the program's icon (the design of src/app/resources/tesk.svg) as PNG images of
-// 16 and 32 pixels: make_icon OUTPUT_FOLDER
+// Draws the program's icon (the design of src/app/resources/tesk.svg) as PNG images:
+// make_icon OUTPUT_FOLDER [SIZE...] writes tesk-SIZE.png for each size (16 and 32 by default).
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -54,12 +55,15 @@ QImage Draw(int size) {
 
 int main(int argc, char *argv[]) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_icon OUTPUT_FOLDER\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: make_icon OUTPUT_FOLDER [SIZE...]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    for (int size : {16, 32}) {
+    QList<int> sizes;
+    for (int i = 2; i < argc; ++i) sizes << std::atoi(argv[i]);
+    if (sizes.isEmpty()) sizes = {16, 32};
+    for (int size : sizes) {
         if (!Draw(size).save(folder + QStringLiteral("/tesk-%1.png").arg(size))) return 1;
     }
     return 0;
