@@ -13,6 +13,14 @@ ArchiveMap::~ArchiveMap() {
     if (data_) munmap(data_, static_cast<size_t>(size_));
 }
 
+void ArchiveMap::Release(uint64_t offset, uint64_t length) const {
+    static const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    if (offset > size_ || length > size_ - offset) return;
+    const uint64_t begin = (offset + page - 1) / page * page;
+    const uint64_t end = (offset + length) / page * page;
+    if (begin < end) madvise(data_ + begin, static_cast<size_t>(end - begin), MADV_DONTNEED);
+}
+
 bool ArchiveMap::Open(const std::string &path, std::string &error) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -26,6 +26,11 @@ public:
     // Writable view for patching header flags in memory.
     uint8_t *mutableData() { return data_; }
 
+    // Drops the whole pages inside [offset, offset + length) from this process's memory;
+    // they are read from the file again if touched. Only for ranges never patched (entry
+    // data), so resident memory stays bounded while big entries are read.
+    void Release(uint64_t offset, uint64_t length) const;
+
 private:
     uint8_t *data_ = nullptr;
     uint64_t size_ = 0;

@@ -52,13 +52,13 @@ bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
 
 }  // namespace
 
-EntryDecoder::EntryDecoder(zip_t *zip)
-    : zip_(zip), inflater_(libdeflate_alloc_decompressor()) {}
+EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveMap &archive)
+    : zip_(zip), archive_(archive), inflater_(libdeflate_alloc_decompressor()) {}
 
 EntryDecoder::~EntryDecoder() { libdeflate_free_decompressor(inflater_); }
 
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
-                                  const char *password, OutputSink &sink) {
+                                  uint64_t dataStart, const char *password, OutputSink &sink) {
     const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
@@ -85,8 +85,9 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
         entry.compressedSize <= kInMemoryLimit)
         result = DecodeInMemory(file, entry, sink);
     else
-        result = Stream(file, entry, entry.method == kMethodDeflated, sink);
+        result = Stream(file, entry, dataStart, entry.method == kMethodDeflated, sink);
     zip_fclose(file);
+    archive_.Release(dataStart, entry.compressedSize);
     return result;
 }
 
@@ -112,8 +113,8 @@ DecodeResult EntryDecoder::DecodeInMemory(zip_file_t *file, const CentralEntry &
     return FinishSink(sink);
 }
 
-DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry, bool inflate,
-                                  OutputSink &sink) {
+DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
+                                  uint64_t dataStart, bool inflate, OutputSink &sink) {
     if (!Grow(input_, kChunk) || !Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
@@ -128,6 +129,9 @@ DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry, b
     uint32_t crc = 0;
     uint64_t length = 0;
     bool streamDone = false;
+    uint64_t consumed = 0;  // archive bytes read so far, for releasing the pages behind
+    uint64_t released = 0;
+    constexpr uint64_t kReleaseStep = 32ull << 20;
     // Passes decoded bytes on, never beyond the declared size.
     auto deliver = [&](const uint8_t *data, size_t size) -> DecodeResult {
         if (size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
@@ -140,6 +144,12 @@ DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry, b
         const zip_int64_t n = zip_fread(file, input_.data(), kChunk);
         if (n < 0) return ReadFailure(file);
         if (n == 0) break;
+        // Decrypted raw bytes run at most a few header bytes behind the archive bytes.
+        consumed += static_cast<uint64_t>(n);
+        if (consumed - released >= kReleaseStep) {
+            archive_.Release(dataStart + released, consumed - released);
+            released = consumed;
+        }
         if (!inflate) {
             DecodeResult step = deliver(input_.data(), static_cast<size_t>(n));
             if (step.status != DecodeStatus::Ok) return step;

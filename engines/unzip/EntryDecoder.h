@@ -2,6 +2,7 @@
 // memory) or zlib (streamed), and the checks that libzip skips on that path.
 #pragma once
 
+#include "ArchiveMap.h"
 #include "CentralDirectory.h"
 #include "OutputSink.h"
 
@@ -41,22 +42,25 @@ constexpr uint64_t kInMemoryLimit = 64ull << 20;
 // with its own handle; it never calls back into the caller of the engine.
 class EntryDecoder {
 public:
-    explicit EntryDecoder(zip_t *zip);
+    // zip must read archive (the mapping whose pages are released behind the reader).
+    EntryDecoder(zip_t *zip, const ArchiveMap &archive);
     ~EntryDecoder();
     EntryDecoder(const EntryDecoder &) = delete;
     EntryDecoder &operator=(const EntryDecoder &) = delete;
 
-    // password: null for entries that are not encrypted.
-    DecodeResult Decode(uint64_t index, const CentralEntry &entry, const char *password,
-                        OutputSink &sink);
+    // dataStart: where the entry's data begins in the archive. password: null for entries
+    // that are not encrypted.
+    DecodeResult Decode(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
+                        const char *password, OutputSink &sink);
 
 private:
     DecodeResult DecodeInMemory(zip_file_t *file, const CentralEntry &entry, OutputSink &sink);
-    DecodeResult Stream(zip_file_t *file, const CentralEntry &entry, bool inflate,
-                        OutputSink &sink);
+    DecodeResult Stream(zip_file_t *file, const CentralEntry &entry, uint64_t dataStart,
+                        bool inflate, OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 
     zip_t *zip_;
+    const ArchiveMap &archive_;
     libdeflate_decompressor *inflater_;
     std::vector<uint8_t> input_;
     std::vector<uint8_t> output_;

@@ -22,7 +22,7 @@ bool SameField(uint32_t local, uint64_t central) {
 }
 
 EntryFault CheckLocalHeader(const ArchiveMap &archive, uint64_t areaEnd,
-                            const CentralEntry &entry, Span &span) {
+                            const CentralEntry &entry, Span &span, uint64_t &dataStartOut) {
     const uint8_t *data = archive.data();
     if (entry.localOffset > areaEnd || areaEnd - entry.localOffset < kLocalSize)
         return EntryFault::OutsideArchive;
@@ -43,6 +43,7 @@ EntryFault CheckLocalHeader(const ArchiveMap &archive, uint64_t areaEnd,
                          !SameField(Le32(local + 22), entry.size)))
         return EntryFault::HeaderMismatch;
     span = {entry.localOffset, dataStart + entry.compressedSize, 0};
+    dataStartOut = dataStart;
     return EntryFault::None;
 }
 
@@ -58,16 +59,17 @@ const char *EntryFaultText(EntryFault fault) {
     return "corrupt entry";
 }
 
-std::vector<EntryFault> ValidateEntries(const ArchiveMap &archive,
+std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
                                         const CentralDirectory &directory) {
     const auto &entries = directory.entries();
-    std::vector<EntryFault> faults(entries.size(), EntryFault::None);
+    std::vector<EntryCheck> checks(entries.size());
     std::vector<Span> spans;
     spans.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         Span span{};
-        faults[i] = CheckLocalHeader(archive, directory.offset(), entries[i], span);
-        if (faults[i] == EntryFault::None) {
+        checks[i].fault =
+            CheckLocalHeader(archive, directory.offset(), entries[i], span, checks[i].dataStart);
+        if (checks[i].fault == EntryFault::None) {
             span.index = i;
             spans.push_back(span);
         }
@@ -80,15 +82,15 @@ std::vector<EntryFault> ValidateEntries(const ArchiveMap &archive,
     size_t furthestOwner = 0;
     for (size_t k = 0; k < spans.size(); ++k) {
         if (k > 0 && spans[k].begin < furthestEnd) {
-            faults[spans[k].index] = EntryFault::Overlap;
-            faults[furthestOwner] = EntryFault::Overlap;
+            checks[spans[k].index].fault = EntryFault::Overlap;
+            checks[furthestOwner].fault = EntryFault::Overlap;
         }
         if (k == 0 || spans[k].end > furthestEnd) {
             furthestEnd = spans[k].end;
             furthestOwner = spans[k].index;
         }
     }
-    return faults;
+    return checks;
 }
 
 }  // namespace tesk::unzip

@@ -17,8 +17,13 @@ enum class EntryFault {
 
 const char *EntryFaultText(EntryFault fault);
 
-// One fault per central entry, same order. Reads only headers, never entry data.
-std::vector<EntryFault> ValidateEntries(const ArchiveMap &archive,
+struct EntryCheck {
+    EntryFault fault = EntryFault::None;
+    uint64_t dataStart = 0;  // where the entry's data begins, when there is no fault
+};
+
+// One check per central entry, same order. Reads only headers, never entry data.
+std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
                                         const CentralDirectory &directory);
 
 }  // namespace tesk::unzip

@@ -12,6 +12,7 @@ namespace tesk::unzip {
 namespace {
 
 constexpr uint64_t kMaxLinkTarget = 4095;
+constexpr uint64_t kSpaceCheckSize = 1u << 20;
 
 int64_t EntryTime(const CentralEntry &entry) {
     return entry.hasUnixTime ? entry.unixTime
@@ -31,12 +32,12 @@ const std::string &LeafName(const RelativePath &path) { return path.parts.back()
 
 Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks,
                      Reporter &reporter, const CentralDirectory &directory,
-                     std::vector<EntryFault> faults, EntryDecoder &decoder)
+                     std::vector<EntryCheck> checks, EntryDecoder &decoder)
     : options_(options),
       callbacks_(callbacks),
       reporter_(reporter),
       directory_(directory),
-      faults_(std::move(faults)),
+      checks_(std::move(checks)),
       decoder_(decoder),
       passwords_(callbacks.PasswordCallback),
       replace_(options, callbacks.ReplaceCallback) {}
@@ -83,13 +84,26 @@ void Extractor::Run(EntrySelection &selection) {
                       std::to_string(skipped) + " skipped, " + std::to_string(failed) + " failed");
 }
 
+bool Extractor::Faulty(size_t index) {
+    const EntryFault fault = checks_[index].fault;
+    if (fault == EntryFault::None) return false;
+    reporter_.Problem(UZ_ERR_BADZIP,
+                      "error: " + directory_.entries()[index].name + ": " + EntryFaultText(fault));
+    return true;
+}
+
+Extractor::Outcome Extractor::FolderFailed(const CentralEntry &entry, const TreeResult &result) {
+    if (result.fault == TreeFault::ThroughLink) {
+        reporter_.Problem(UZ_WARNING,
+                          "warning: " + entry.name + ": " + TreeFaultText(result) + ", skipped");
+        return Outcome::Skipped;
+    }
+    return WriteFailed(entry.name, "cannot create folder", result.error ? result.error : ENOTDIR);
+}
+
 Extractor::Outcome Extractor::Test(size_t index) {
     const CentralEntry &entry = directory_.entries()[index];
-    if (faults_[index] != EntryFault::None) {
-        reporter_.Problem(UZ_ERR_BADZIP,
-                          "error: " + entry.name + ": " + EntryFaultText(faults_[index]));
-        return Outcome::Failed;
-    }
+    if (Faulty(index)) return Outcome::Failed;
     if (entry.isFolder()) return Outcome::Done;
     NullSink sink;
     const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * { return &sink; });
@@ -100,11 +114,7 @@ Extractor::Outcome Extractor::Test(size_t index) {
 
 Extractor::Outcome Extractor::Process(size_t index) {
     const CentralEntry &entry = directory_.entries()[index];
-    if (faults_[index] != EntryFault::None) {
-        reporter_.Problem(UZ_ERR_BADZIP,
-                          "error: " + entry.name + ": " + EntryFaultText(faults_[index]));
-        return Outcome::Failed;
-    }
+    if (Faulty(index)) return Outcome::Failed;
     const RelativePath path =
         MapOutputPath(entry.name, options_.UseFolderNames != 0, options_.SpaceToUnderScore != 0);
     if (path.risk != NameRisk::None) {
@@ -126,13 +136,7 @@ Extractor::Outcome Extractor::Process(size_t index) {
 Extractor::Outcome Extractor::MakeFolder(const CentralEntry &entry, const RelativePath &path) {
     int folderFd = -1;
     const TreeResult opened = tree_.OpenFolder(path.parts, path.parts.size(), folderFd);
-    if (opened.fault == TreeFault::ThroughLink) {
-        reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": " + TreeFaultText(opened) +
-                                          ", skipped");
-        return Outcome::Skipped;
-    }
-    if (opened.fault != TreeFault::None)
-        return WriteFailed(entry.name, "cannot create folder", opened.error ? opened.error : ENOTDIR);
+    if (opened.fault != TreeFault::None) return FolderFailed(entry, opened);
     const std::string relative = JoinParts(path.parts);
     folderAttributes_[relative] = {EntryMode(entry), EntryTime(entry)};
     reporter_.Info("   creating: " + relative + "/");
@@ -144,13 +148,7 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     const std::string relative = JoinParts(path.parts);
     int folderFd = -1;
     const TreeResult opened = tree_.OpenFolder(path.parts, path.parts.size() - 1, folderFd);
-    if (opened.fault == TreeFault::ThroughLink) {
-        reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": " + TreeFaultText(opened) +
-                                          ", skipped");
-        return Outcome::Skipped;
-    }
-    if (opened.fault != TreeFault::None)
-        return WriteFailed(entry.name, "cannot create folder", opened.error ? opened.error : ENOTDIR);
+    if (opened.fault != TreeFault::None) return FolderFailed(entry, opened);
 
     const int64_t entryTime = EntryTime(entry);
     struct stat existing {};
@@ -199,8 +197,9 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
         return Outcome::Done;
     }
 
+    // Small entries need no look at the free space: a full disk still fails their write.
     struct statvfs space {};
-    if (fstatvfs(folderFd, &space) == 0) {
+    if (entry.size > kSpaceCheckSize && fstatvfs(folderFd, &space) == 0) {
         const uint64_t available = static_cast<uint64_t>(space.f_bavail) * space.f_frsize;
         if (entry.size > available) {
             reporter_.Problem(UZ_ERR_WRITE, "error: " + entry.name + ": not enough disk space (" +
@@ -242,14 +241,14 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
     if (!entry.encrypted()) {
         OutputSink *sink = makeSink();
         if (!sink) return {DecodeStatus::OutputError, {}};
-        return decoder_.Decode(index, entry, nullptr, *sink);
+        return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
     }
     passwords_.BeginEntry();
     DecodeResult last{DecodeStatus::WrongPassword, {}};
     while (auto password = passwords_.Next(entry.name)) {
         OutputSink *sink = makeSink();
         if (!sink) return {DecodeStatus::OutputError, {}};
-        last = decoder_.Decode(index, entry, password->c_str(), *sink);
+        last = decoder_.Decode(index, entry, checks_[index].dataStart, password->c_str(), *sink);
         switch (last.status) {
         case DecodeStatus::Ok:
             passwords_.Worked(*password);

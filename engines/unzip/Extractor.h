@@ -27,7 +27,7 @@ namespace tesk::unzip {
 class Extractor {
 public:
     Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks, Reporter &reporter,
-              const CentralDirectory &directory, std::vector<EntryFault> faults,
+              const CentralDirectory &directory, std::vector<EntryCheck> checks,
               EntryDecoder &decoder);
 
     // Opens the destination (unless testing) and processes the entries.
@@ -44,6 +44,10 @@ private:
 
     // Decodes with the passwords the entry needs; makeSink gives a fresh sink for each try.
     DecodeResult DecodeEntry(size_t index, const SinkMaker &makeSink);
+    // Reports an entry that failed validation.
+    bool Faulty(size_t index);
+    // Reports a folder that could not be opened: a link in the way is a refusal.
+    Outcome FolderFailed(const CentralEntry &entry, const TreeResult &result);
     // Reports a failed decode; returns Failed.
     Outcome DecodeFailed(const CentralEntry &entry, const DecodeResult &result);
     Outcome WriteFailed(const std::string &name, const std::string &what, int error);
@@ -52,7 +56,7 @@ private:
     const UnzipCallbacks &callbacks_;
     Reporter &reporter_;
     const CentralDirectory &directory_;
-    std::vector<EntryFault> faults_;
+    std::vector<EntryCheck> checks_;
     EntryDecoder &decoder_;
     PasswordSource passwords_;
     ReplacePolicy replace_;

@@ -162,16 +162,18 @@ bool OutputTree::Existing(int folderFd, const std::string &name, struct stat &st
     return fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool OutputTree::CreateFile(int folderFd, bool keepUmask, PendingOutput &output, int &error) {
+// Calls make with fresh temporary names until one is free; make returns -1 and sets errno
+// on failure, else a descriptor (or 0 for a link).
+template <typename Make>
+bool OutputTree::CreateTemporary(int folderFd, bool isLink, PendingOutput &output, int &error,
+                                 Make make) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = TempName();
-        const int fd = openat(folderFd, name.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              keepUmask ? 0666 : 0600);
+        const int fd = make(name);
         if (fd >= 0) {
             output.folderFd_ = folderFd;
-            output.fd_ = fd;
-            output.isLink_ = false;
+            output.fd_ = isLink ? -1 : fd;
+            output.isLink_ = isLink;
             output.tempName_ = std::move(name);
             return true;
         }
@@ -181,20 +183,18 @@ bool OutputTree::CreateFile(int folderFd, bool keepUmask, PendingOutput &output,
     return false;
 }
 
+bool OutputTree::CreateFile(int folderFd, bool keepUmask, PendingOutput &output, int &error) {
+    return CreateTemporary(folderFd, false, output, error, [&](const std::string &name) {
+        return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      keepUmask ? 0666 : 0600);
+    });
+}
+
 bool OutputTree::CreateLink(int folderFd, const std::string &target, PendingOutput &output,
                             int &error) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = TempName();
-        if (symlinkat(target.c_str(), folderFd, name.c_str()) == 0) {
-            output.folderFd_ = folderFd;
-            output.isLink_ = true;
-            output.tempName_ = std::move(name);
-            return true;
-        }
-        if (errno != EEXIST) break;
-    }
-    error = errno;
-    return false;
+    return CreateTemporary(folderFd, true, output, error, [&](const std::string &name) {
+        return symlinkat(target.c_str(), folderFd, name.c_str());
+    });
 }
 
 void OutputTree::SetFolderAttributes(const std::vector<std::string> &parts, int mode,

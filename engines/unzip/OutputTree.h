@@ -80,6 +80,8 @@ public:
 
 private:
     void CloseCached();
+    template <typename Make>
+    bool CreateTemporary(int folderFd, bool isLink, PendingOutput &output, int &error, Make make);
 
     int rootFd_ = -1;
     int cachedFd_ = -1;  // the folder last opened by OpenFolder

@@ -8,8 +8,6 @@ void ClearFalseUtf8Flags(ArchiveMap &archive, const CentralDirectory &directory)
     for (const CentralEntry &entry : directory.entries()) {
         if (!entry.utf8FlagWithoutUtf8) continue;
         data[entry.recordOffset + 9] &= static_cast<uint8_t>(~kUtf8FlagHighByte);
-        if (entry.localOffset + 30 <= archive.size())
-            data[entry.localOffset + 7] &= static_cast<uint8_t>(~kUtf8FlagHighByte);
     }
 }
 

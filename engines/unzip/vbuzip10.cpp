@@ -48,7 +48,7 @@ int32_t Run(int32_t includeCount, const char *const *includeList, int32_t exclud
         reporter.Problem(UZ_ERR_OPEN, "error: cannot open " + archivePath + ": " + error);
         return reporter.result();
     }
-    EntryDecoder decoder(zip.get());
+    EntryDecoder decoder(zip.get(), archive);
     EntrySelection selection(includeCount, includeList, excludeCount, excludeList,
                              options.CaseSensitiveFileNames != 0);
     Extractor extractor(options, callbacks, reporter, directory, ValidateEntries(archive, directory),

@@ -121,10 +121,20 @@ std::string Summary(const std::string &bytes) {
     if (bytes.size() <= 64) return bytes;
     const auto crc = crc32(0, reinterpret_cast<const Bytef *>(bytes.data()),
                            static_cast<uInt>(bytes.size()));
-    return "<" + std::to_string(bytes.size()) + " bytes, CRC " + std::to_string(crc) + ">";
+    std::string text = std::to_string(bytes.size());
+    text += " bytes, CRC " + std::to_string(crc);
+    return text;
 }
 
 }  // namespace
+
+std::vector<std::string> NamesIn(const std::string &folder) {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::string DescribeTree(const std::string &root) {
     namespace fs = std::filesystem;

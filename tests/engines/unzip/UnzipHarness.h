@@ -58,6 +58,9 @@ private:
 // Runs a python3 script that has zipcraft imported.
 testsupport::CommandResult Craft(const std::string &body);
 
+// Names in a folder, sorted.
+std::vector<std::string> NamesIn(const std::string &folder);
+
 // Regular files, folders and links below root as "path -> content" lines (links as
 // "path -> @target", contents over 64 bytes by length and CRC), sorted.
 std::string DescribeTree(const std::string &root);

@@ -32,15 +32,6 @@ std::string MakeEncrypted(const TempDir &tmp, Cipher cipher) {
     return zip;
 }
 
-// Names in folder other than the ones given, such as left-over temporary files.
-std::vector<std::string> Listing(const std::string &folder) {
-    std::vector<std::string> names;
-    if (!fs::exists(folder)) return names;
-    for (const auto &e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class Passwords : public ::testing::TestWithParam<Cipher> {};
 
 }  // namespace
@@ -86,7 +77,7 @@ TEST_P(Passwords, WrongPasswordsGiveUpAfterThreeTriesAndLeaveNothing) {
     EXPECT_EQ(h.messages, (std::vector<std::string>{"error: a.txt: incorrect password, skipped",
                                                      "error: b.txt: incorrect password, skipped"}));
     EXPECT_EQ(ReadFile(tmp / "out/a.txt"), "existing");
-    EXPECT_EQ(Listing(tmp / "out"), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"a.txt"}));
 }
 
 TEST_P(Passwords, RefusedPasswordSkipsTheEntry) {
@@ -96,7 +87,7 @@ TEST_P(Passwords, RefusedPasswordSkipsTheEntry) {
     h.options.MessageLevel = 1;
     h.passwords = {std::nullopt, std::string("secret")};
     EXPECT_EQ(h.Extract(zip, tmp / "out"), UZ_ERR_PASSWORD);
-    EXPECT_EQ(Listing(tmp / "out"), (std::vector<std::string>{"b.txt"}));
+    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"b.txt"}));
     EXPECT_EQ(h.messages, (std::vector<std::string>{"error: a.txt: no password given, skipped",
                                                      "Done: 1 extracted, 0 skipped, 1 failed"}));
 }
@@ -146,7 +137,7 @@ for i in range(100000):
     h.passwords = {impostor, std::nullopt};
     EXPECT_EQ(h.Extract(tmp / "s.zip", tmp / "out"), UZ_ERR_PASSWORD) << h.AllMessages();
     EXPECT_EQ(ReadFile(tmp / "out/s.txt"), "mine");
-    EXPECT_EQ(Listing(tmp / "out"), (std::vector<std::string>{"s.txt"}));
+    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"s.txt"}));
 
     Harness retry;
     retry.options.OverwriteExisting = 1;
