@@ -57,44 +57,76 @@ EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveMap &archive)
 
 EntryDecoder::~EntryDecoder() { libdeflate_free_decompressor(inflater_); }
 
-DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
-                                  uint64_t dataStart, const char *password, OutputSink &sink) {
+bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
+    return entry.method == kMethodDeflated && entry.size <= kInMemoryLimit &&
+           entry.compressedSize <= kInMemoryLimit;
+}
+
+DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
+                                zip_file_t *&file) {
     const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
-    zip_file_t *file =
-        zip_fopen_index_encrypted(zip_, index, raw ? ZIP_FL_COMPRESSED : 0, password);
-    if (!file) {
-        zip_error_t *error = zip_get_error(zip_);
-        const int code = zip_error_code_zip(error);
-        std::string detail = zip_error_strerror(error);
-        zip_error_clear(zip_);
-        switch (code) {
-        case ZIP_ER_WRONGPASSWD:
-        case ZIP_ER_NOPASSWD: return Fail(DecodeStatus::WrongPassword);
-        case ZIP_ER_ENCRNOTSUPP:
-        case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported, detail);
-        case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
-        default: return Fail(DecodeStatus::BadData, detail);
-        }
+    file = zip_fopen_index_encrypted(zip_, index, raw ? ZIP_FL_COMPRESSED : 0, password);
+    if (file) return {};
+    zip_error_t *error = zip_get_error(zip_);
+    const int code = zip_error_code_zip(error);
+    std::string detail = zip_error_strerror(error);
+    zip_error_clear(zip_);
+    switch (code) {
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_NOPASSWD: return Fail(DecodeStatus::WrongPassword);
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported, detail);
+    case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
+    default: return Fail(DecodeStatus::BadData, detail);
     }
-    DecodeResult result;
-    if (entry.method == kMethodDeflated && entry.size <= kInMemoryLimit &&
-        entry.compressedSize <= kInMemoryLimit)
-        result = DecodeInMemory(file, entry, sink);
-    else
+}
+
+DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
+                                  uint64_t dataStart, const char *password, OutputSink &sink) {
+    zip_file_t *file = nullptr;
+    DecodeResult result = Open(index, entry, password, file);
+    if (result.status != DecodeStatus::Ok) return result;
+    if (FitsInMemory(entry)) {
+        result = Inflate(file, entry, output_);
+        if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
+            result = Fail(DecodeStatus::OutputError, sink.error());
+        if (result.status == DecodeStatus::Ok) result = FinishSink(sink);
+    } else {
         result = Stream(file, entry, dataStart, entry.method == kMethodDeflated, sink);
+    }
     zip_fclose(file);
-    archive_.Release(dataStart, entry.compressedSize);
+    Done(entry, dataStart);
     return result;
 }
 
-DecodeResult EntryDecoder::DecodeInMemory(zip_file_t *file, const CentralEntry &entry,
-                                          OutputSink &sink) {
+DecodeResult EntryDecoder::DecodeToMemory(uint64_t index, const CentralEntry &entry,
+                                          uint64_t dataStart, std::vector<uint8_t> &out) {
+    zip_file_t *file = nullptr;
+    DecodeResult result = Open(index, entry, nullptr, file);
+    if (result.status != DecodeStatus::Ok) return result;
+    result = Inflate(file, entry, out);
+    zip_fclose(file);
+    if (result.status == DecodeStatus::Ok) out.resize(static_cast<size_t>(entry.size));
+    Done(entry, dataStart);
+    return result;
+}
+
+void EntryDecoder::Done(const CentralEntry &entry, uint64_t dataStart) {
+    archive_.Release(dataStart, entry.compressedSize);
+    // Keep small buffers for the next entry, but not the memory of a rare big one.
+    constexpr size_t kKeep = 16u << 20;
+    if (input_.capacity() > kKeep) std::vector<uint8_t>().swap(input_);
+    if (output_.capacity() > kKeep) std::vector<uint8_t>().swap(output_);
+}
+
+DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
+                                   std::vector<uint8_t> &out) {
     // One byte more than the declared size shows data that runs on past it.
-    if (!Grow(input_, entry.compressedSize + 1) || !Grow(output_, entry.size + 1))
+    if (!Grow(input_, entry.compressedSize + 1) || !Grow(out, entry.size + 1))
         return Fail(DecodeStatus::NoMemory);
     const int64_t inputLength = ReadAll(file, input_.data(), entry.compressedSize);
     if (inputLength < 0) return ReadFailure(file);
@@ -102,15 +134,14 @@ DecodeResult EntryDecoder::DecodeInMemory(zip_file_t *file, const CentralEntry &
         return Fail(DecodeStatus::SizeMismatch);
     size_t produced = 0;
     const libdeflate_result inflated = libdeflate_deflate_decompress(
-        inflater_, input_.data(), static_cast<size_t>(inputLength), output_.data(),
+        inflater_, input_.data(), static_cast<size_t>(inputLength), out.data(),
         static_cast<size_t>(entry.size), &produced);
     if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE) return Fail(DecodeStatus::SizeMismatch);
     if (inflated != LIBDEFLATE_SUCCESS) return Fail(DecodeStatus::BadData);
-    const uint32_t crc = libdeflate_crc32(0, output_.data(), produced);
+    const uint32_t crc = libdeflate_crc32(0, out.data(), produced);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
     if (produced != entry.size) return Fail(DecodeStatus::SizeMismatch);
-    if (!sink.Write(output_.data(), produced)) return Fail(DecodeStatus::OutputError, sink.error());
-    return FinishSink(sink);
+    return {};
 }
 
 DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,

@@ -53,8 +53,19 @@ public:
     DecodeResult Decode(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
                         const char *password, OutputSink &sink);
 
+    // Entries inflated in memory in one go; the others are streamed.
+    static bool FitsInMemory(const CentralEntry &entry);
+    // For an entry that is not encrypted and fits in memory: the checked bytes in out
+    // (resized to the entry's size on success).
+    DecodeResult DecodeToMemory(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
+                                std::vector<uint8_t> &out);
+
 private:
-    DecodeResult DecodeInMemory(zip_file_t *file, const CentralEntry &entry, OutputSink &sink);
+    DecodeResult Open(uint64_t index, const CentralEntry &entry, const char *password,
+                      zip_file_t *&file);
+    // Inflates the whole entry into out (at least size + 1 bytes) and checks it.
+    DecodeResult Inflate(zip_file_t *file, const CentralEntry &entry, std::vector<uint8_t> &out);
+    void Done(const CentralEntry &entry, uint64_t dataStart);
     DecodeResult Stream(zip_file_t *file, const CentralEntry &entry, uint64_t dataStart,
                         bool inflate, OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);

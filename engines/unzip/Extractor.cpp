@@ -31,11 +31,13 @@ const std::string &LeafName(const RelativePath &path) { return path.parts.back()
 }  // namespace
 
 Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks,
-                     Reporter &reporter, const CentralDirectory &directory,
-                     std::vector<EntryCheck> checks, EntryDecoder &decoder)
+                     Reporter &reporter, const ArchiveMap &archive,
+                     const CentralDirectory &directory, std::vector<EntryCheck> checks,
+                     EntryDecoder &decoder)
     : options_(options),
       callbacks_(callbacks),
       reporter_(reporter),
+      archive_(archive),
       directory_(directory),
       checks_(std::move(checks)),
       decoder_(decoder),
@@ -53,11 +55,16 @@ void Extractor::Run(EntrySelection &selection) {
             return;
         }
     }
+    const auto &entries = directory_.entries();
+    std::vector<size_t> selected;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (selection.Selects(entries[i].name)) selected.push_back(i);
+    prefetcher_ = std::make_unique<Prefetcher>(archive_, directory_, checks_, selected);
+
     size_t done = 0, skipped = 0, failed = 0;
     bool stopped = false;
-    const auto &entries = directory_.entries();
-    for (size_t i = 0; i < entries.size() && !stopped; ++i) {
-        if (!selection.Selects(entries[i].name)) continue;
+    for (size_t i : selected) {
+        if (stopped) break;
         if (callbacks_.ServiceCallback &&
             callbacks_.ServiceCallback(entries[i].name.c_str(),
                                        static_cast<int32_t>(entries[i].name.size())) == 1)
@@ -68,6 +75,7 @@ void Extractor::Run(EntrySelection &selection) {
         case Outcome::Failed: ++failed; break;
         }
     }
+    prefetcher_.reset();  // stops the worker
     // Children were created after their parents: going backwards sets a folder's time
     // after everything inside it was written.
     const auto &created = tree_.createdFolders();
@@ -241,6 +249,14 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
     if (!entry.encrypted()) {
         OutputSink *sink = makeSink();
         if (!sink) return {DecodeStatus::OutputError, {}};
+        if (auto ready = prefetcher_->Take(index)) {
+            DecodeResult result = ready->result;
+            if (result.status == DecodeStatus::Ok &&
+                (!sink->Write(ready->bytes.data(), ready->bytes.size()) || !sink->Finish()))
+                result = {DecodeStatus::OutputError, sink->error()};
+            prefetcher_->Recycle(std::move(ready->bytes));
+            return result;
+        }
         return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
     }
     passwords_.BeginEntry();

@@ -8,6 +8,7 @@
 #include "EntryValidation.h"
 #include "OutputTree.h"
 #include "PathSafety.h"
+#include "Prefetcher.h"
 #include "PasswordSource.h"
 #include "ReplacePolicy.h"
 #include "Reporter.h"
@@ -15,6 +16,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -26,9 +28,10 @@ namespace tesk::unzip {
 // file, and the rename into place. Every callback is made from Run's thread.
 class Extractor {
 public:
+    // archive: what the directory was read from, for decoding ahead on a worker thread.
     Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks, Reporter &reporter,
-              const CentralDirectory &directory, std::vector<EntryCheck> checks,
-              EntryDecoder &decoder);
+              const ArchiveMap &archive, const CentralDirectory &directory,
+              std::vector<EntryCheck> checks, EntryDecoder &decoder);
 
     // Opens the destination (unless testing) and processes the entries.
     void Run(EntrySelection &selection);
@@ -55,9 +58,11 @@ private:
     const UnzipOptions &options_;
     const UnzipCallbacks &callbacks_;
     Reporter &reporter_;
+    const ArchiveMap &archive_;
     const CentralDirectory &directory_;
     std::vector<EntryCheck> checks_;
     EntryDecoder &decoder_;
+    std::unique_ptr<Prefetcher> prefetcher_;
     PasswordSource passwords_;
     ReplacePolicy replace_;
     OutputTree tree_;

@@ -51,8 +51,8 @@ int32_t Run(int32_t includeCount, const char *const *includeList, int32_t exclud
     EntryDecoder decoder(zip.get(), archive);
     EntrySelection selection(includeCount, includeList, excludeCount, excludeList,
                              options.CaseSensitiveFileNames != 0);
-    Extractor extractor(options, callbacks, reporter, directory, ValidateEntries(archive, directory),
-                        decoder);
+    Extractor extractor(options, callbacks, reporter, archive, directory,
+                        ValidateEntries(archive, directory), decoder);
     extractor.Run(selection);
     return reporter.result();
 }

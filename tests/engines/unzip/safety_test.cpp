@@ -157,3 +157,36 @@ TEST(Safety, EntryBiggerThanTheFreeSpaceFailsEarly) {
         << h.messages[0];
     EXPECT_TRUE(fs::is_empty(tmp / "out"));
 }
+
+TEST(Safety, EntriesDecodedAheadAreCheckedAndPassedOverSafely) {
+    // Many plain entries are inflated by worker threads ahead of the writes; entries kept
+    // because their files exist are passed over, and a damaged one is still refused.
+    TempDir tmp;
+    ASSERT_EQ(Craft("import struct, zlib\n"
+                    "entries = [{'name': 'f%02d.txt' % i, 'data': ('line %d of %d\\n' % (i, i)) * 2000}"
+                    " for i in range(40)]\n"
+                    "zipcraft.make(" + ShellQuote(tmp / "many.zip") + ", entries)\n"
+                    "data = open(" + ShellQuote(tmp / "many.zip") + ", 'rb').read()\n"
+                    "crc = struct.pack('<I', zlib.crc32(entries[17]['data'].encode()))\n"
+                    "assert data.count(crc) == 2\n"
+                    "open(" + ShellQuote(tmp / "many.zip") + ", 'wb').write("
+                    "data.replace(crc, bytes([crc[0] ^ 1]) + crc[1:]))\n")
+                  .exitCode,
+              0);
+    auto file = [&](int i) { return tmp / ((i < 10 ? "out/f0" : "out/f") + std::to_string(i) + ".txt"); };
+    for (int i = 0; i < 40; i += 3) WriteFile(file(i), "mine");
+    Harness h;
+    h.options.MessageLevel = 2;
+    EXPECT_EQ(h.Extract(tmp / "many.zip", tmp / "out"), UZ_ERR_BADZIP);
+    EXPECT_EQ(h.messages, (std::vector<std::string>{"error: f17.txt: CRC mismatch"}));
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = file(i);
+        std::string expected;
+        for (int k = 0; k < 2000; ++k)
+            expected += "line " + std::to_string(i) + " of " + std::to_string(i) + "\n";
+        if (i == 17)
+            EXPECT_FALSE(fs::exists(name));
+        else
+            EXPECT_EQ(ReadFile(name), i % 3 == 0 ? "mine" : expected) << name;
+    }
+}
