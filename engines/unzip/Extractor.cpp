@@ -48,7 +48,11 @@ void Extractor::Run(EntrySelection &selection) {
     const bool testing = options_.TestZip != 0;
     if (!testing) {
         std::string error;
-        const char *root = options_.ExtractFolder ? options_.ExtractFolder : "";
+        const char *root = options_.ExtractFolder;
+        if (!root || !*root) {
+            reporter_.Problem(UZ_ERR_PARAM, "error: no destination folder given");
+            return;
+        }
         if (!tree_.Open(root, error)) {
             reporter_.Problem(UZ_ERR_WRITE,
                               "error: cannot open the destination " + std::string(root) + ": " + error);
@@ -73,6 +77,7 @@ void Extractor::Run(EntrySelection &selection) {
         case Outcome::Done: ++done; break;
         case Outcome::Skipped: ++skipped; break;
         case Outcome::Failed: ++failed; break;
+        case Outcome::Ignored: break;
         }
     }
     prefetcher_.reset();  // stops the worker
@@ -132,7 +137,7 @@ Extractor::Outcome Extractor::Process(size_t index) {
     }
     if (entry.isFolder()) {
         // Without folder names a folder entry leaves nothing to do.
-        return options_.UseFolderNames ? MakeFolder(entry, path) : Outcome::Skipped;
+        return options_.UseFolderNames ? MakeFolder(entry, path) : Outcome::Ignored;
     }
     if (!written_.insert(JoinParts(path.parts)).second) {
         reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": duplicate name, skipped");

@@ -37,7 +37,7 @@ public:
     void Run(EntrySelection &selection);
 
 private:
-    enum class Outcome { Done, Skipped, Failed };
+    enum class Outcome { Done, Skipped, Failed, Ignored };  // Ignored: not counted
     using SinkMaker = std::function<OutputSink *()>;
 
     Outcome Process(size_t index);

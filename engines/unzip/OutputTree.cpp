@@ -117,10 +117,9 @@ void OutputTree::CloseCached() {
 }
 
 bool OutputTree::Open(const std::string &root, std::string &error) {
-    const std::string path = root.empty() ? "." : root;
     std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    rootFd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::filesystem::create_directories(root, ec);
+    rootFd_ = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd_ < 0) {
         error = std::strerror(errno);
         return false;

@@ -5,7 +5,9 @@
 namespace tesk::unzip {
 
 void Reporter::Send(const std::string &text) {
-    if (print_) print_(text.data(), static_cast<int32_t>(std::min<size_t>(text.size(), 32000)));
+    // Callers may ignore texts of 32,000 bytes or more: cut longer ones short.
+    constexpr size_t kLongest = 31999;
+    if (print_) print_(text.data(), static_cast<int32_t>(std::min(text.size(), kLongest)));
 }
 
 void Reporter::Info(const std::string &text) {

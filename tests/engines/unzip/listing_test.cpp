@@ -112,6 +112,9 @@ TEST(Listing, ArchivesThatCannotBeOpened) {
     }
     Harness noPath;
     EXPECT_EQ(noPath.Call(), UZ_ERR_PARAM);
+    Harness noFolder;
+    EXPECT_EQ(noFolder.Extract(tmp / "good.zip", ""), UZ_ERR_PARAM);
+    EXPECT_EQ(noFolder.messages, (std::vector<std::string>{"error: no destination folder given"}));
 }
 
 TEST(Listing, NamesInEveryEncoding) {
@@ -154,4 +157,28 @@ TEST(Version, FillsOurOwnVersion) {
     EXPECT_NE(std::memchr(v.Date, 0, sizeof v.Date), nullptr);
     EXPECT_NE(std::memchr(v.LibraryVersion, 0, sizeof v.LibraryVersion), nullptr);
     EXPECT_GT(std::strlen(v.Date), 0u);
+}
+
+TEST(Listing, Zip64DirectoryOfManyEntries) {
+    // Over 65,535 entries need the zip64 end record; each entry is also written with
+    // zip64 fields in its local header.
+    TempDir tmp;
+    const std::string zip = tmp / "many.zip";
+    ASSERT_EQ(testsupport::RunPython(R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w') as z:
+    for i in range(70000):
+        with z.open('d%02d/e%05d' % (i % 100, i), 'w', force_zip64=(i % 1000 == 0)) as f:
+            f.write(b'%d' % i)
+)", ShellQuote(zip)).exitCode, 0);
+    Harness h;
+    ASSERT_EQ(h.List(zip), UZ_OK);
+    ASSERT_EQ(h.listed.size(), 70000u);
+    EXPECT_EQ(h.listed.back().name, "d99/e69999");
+    EXPECT_EQ(h.listed.back().size, 5u);
+    Harness test;
+    test.options.TestZip = 1;
+    test.options.MessageLevel = 1;
+    EXPECT_EQ(test.Extract(zip, ""), UZ_OK);
+    EXPECT_EQ(test.messages, (std::vector<std::string>{"Done: 70000 tested OK, 0 skipped, 0 failed"}));
 }
