@@ -192,6 +192,11 @@ bool CentralDirectory::Read(const ArchiveMap &archive, std::string &error) {
         std::string unicodePath =
             ReadExtraFields(record + kCentralSize + nameLength, extraLength, rawName, entry);
         entry.name = DecodeName(rawName, std::move(unicodePath), entry);
+        // libzip holds the entry comment to the flag as well.
+        const std::string_view comment(
+            reinterpret_cast<const char *>(record + kCentralSize + nameLength + extraLength),
+            commentLength);
+        if ((entry.flags & 0x800) && !IsValidUtf8(comment)) entry.utf8FlagWithoutUtf8 = true;
         entries_.push_back(std::move(entry));
         pos += recordSize;
     }

@@ -37,7 +37,8 @@ struct CentralEntry {
     uint16_t aesVersion = 0;     // 1 or 2 for AES entries (AE-2 stores no CRC), else 0
     bool hasUnixTime = false;    // from the extended-timestamp field
     int64_t unixTime = 0;
-    bool utf8FlagWithoutUtf8 = false;  // flagged UTF-8 but not UTF-8 (read as CP437)
+    // Flagged UTF-8 but the name (then read as CP437) or the comment is not UTF-8.
+    bool utf8FlagWithoutUtf8 = false;
 
     bool encrypted() const { return (flags & 1) != 0; }
     bool hasDataDescriptor() const { return (flags & 8) != 0; }

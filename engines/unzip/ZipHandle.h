@@ -9,9 +9,9 @@
 
 namespace tesk::unzip {
 
-// Clears the UTF-8 flag, in the mapping only, of central records whose names are not
-// UTF-8: libzip refuses a whole archive for one such name, and the engine decodes names
-// itself. (Opened without consistency checks, libzip never parses local header names.)
+// Clears the UTF-8 flag, in the mapping only, of central records whose name or comment
+// is not UTF-8: libzip refuses a whole archive for one such text, and the engine decodes
+// names itself. (Opened without consistency checks, libzip never parses local header names.)
 void ClearFalseUtf8Flags(ArchiveMap &archive, const CentralDirectory &directory);
 
 // One zip_t reading the mapping. Each thread that reads entries needs its own handle;

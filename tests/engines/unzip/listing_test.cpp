@@ -128,10 +128,11 @@ TEST(Listing, NamesInEveryEncoding) {
         {'name': b'caf\xc3\xa9.txt', 'data': b'utf8', 'flags': 0x800},
         {'name': b'dos\x82.txt', 'data': b'cp437'},
         {'name': b'ctl\x01\x00x.txt', 'data': b'control'},
+        {'name': b'comment.txt', 'data': b'note', 'flags': 0x800, 'comment': b'bad \xff'},
     ]))").exitCode, 0);
     Harness h;
     ASSERT_EQ(h.List(zip), UZ_OK);
-    ASSERT_EQ(h.listed.size(), 4u);
+    ASSERT_EQ(h.listed.size(), 5u);
     EXPECT_EQ(h.listed[0].name, "bad\xCE\x98.txt");  // 0xE9 is capital theta in CP437
     EXPECT_EQ(h.listed[1].name, "caf\xC3\xA9.txt");
     EXPECT_EQ(h.listed[2].name, "dos\xC3\xA9.txt");
@@ -144,6 +145,7 @@ TEST(Listing, NamesInEveryEncoding) {
     EXPECT_EQ(testsupport::ReadFile(tmp / "out/caf\xC3\xA9.txt"), "utf8");
     EXPECT_EQ(testsupport::ReadFile(tmp / "out/dos\xC3\xA9.txt"), "cp437");
     EXPECT_EQ(testsupport::ReadFile(tmp / "out/ctl__x.txt"), "control");
+    EXPECT_EQ(testsupport::ReadFile(tmp / "out/comment.txt"), "note");
 }
 
 TEST(Version, FillsOurOwnVersion) {

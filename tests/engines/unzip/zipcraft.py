@@ -31,7 +31,7 @@ def make(path, entries):
 
 def raw(path, entries, zip64_size=None):
     """entries: dicts with name (bytes), data (bytes), and optionally flags, mode,
-    local_name (bytes, for a disagreeing local header), crc (a wrong CRC) and size (a
+    comment (bytes), local_name (bytes, for a disagreeing local header), crc (a wrong CRC) and size (a
     declared size), both written to the local and the central header, same_offset_as (index of an earlier entry whose local header this
     entry's central record points at). zip64_size gives the first entry that declared
     size through a zip64 field."""
@@ -57,10 +57,11 @@ def raw(path, entries, zip64_size=None):
             out += local_name + data
         offsets.append(offset)
         mode = e.get('mode', 0o100644)
+        comment = e.get('comment', b'')
         central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x0314, 45, flags, 0, 0x5000,
-                               0x50B1, crc, len(data), size, len(name), len(extra), 0, 0, 0,
-                               mode << 16, offset)
-        central += name + extra
+                               0x50B1, crc, len(data), size, len(name), len(extra), len(comment),
+                               0, 0, mode << 16, offset)
+        central += name + extra + comment
     cd_offset = len(out)
     out += central
     out += struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, len(entries), len(entries), len(central),
