@@ -1,7 +1,5 @@
 #include "Prefetcher.h"
 
-#include "ZipHandle.h"
-
 #include <algorithm>
 #include <system_error>
 

@@ -11,7 +11,6 @@
 #include "Reporter.h"
 #include "ZipHandle.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
