@@ -71,6 +71,7 @@ TEST(Safety, LinksStayInsideAndAreNeverWrittenThrough) {
     EXPECT_EQ(DescribeTree(dest), "abs/\nabs/pwned.txt -> pwned\nalias -> @docs\ndocs/\n"
                                   "docs/a.txt -> alpha\ndocs/ok -> @../docs/a.txt\n");
     EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"dest", "links.zip", "outside"}));
 }
 
 TEST(Safety, ExistingLinkInTheDestinationIsNotFollowed) {
@@ -83,7 +84,9 @@ TEST(Safety, ExistingLinkInTheDestinationIsNotFollowed) {
                     ", [{'name': 'data/x.txt', 'data': 'x'}])").exitCode, 0);
     Harness h;
     EXPECT_EQ(h.Extract(tmp / "z.zip", tmp / "dest"), UZ_WARNING);
+    EXPECT_TRUE(h.HasMessage("warning: data/x.txt: path passes through a symbolic link, skipped"));
     EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"dest", "outside", "z.zip"}));
 }
 
 TEST(Safety, DuplicateNamesNeverReplaceEachOther) {
