@@ -29,6 +29,7 @@ struct DirectoryLocation {
     uint64_t offset = 0;
     uint64_t size = 0;
     uint64_t end = 0;  // where the directory must end: the first end record
+    uint64_t prefix = 0;  // bytes before the archive proper (a self-extractor's program)
 };
 
 bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
@@ -56,7 +57,11 @@ bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
     where.offset = Le32(record + 16);
     where.end = end;
     if (end >= 20 && Le32(data + end - 20) == kZip64LocatorSignature) {
-        const uint64_t zip64End = Le64(data + end - 20 + 8);
+        uint64_t zip64End = Le64(data + end - 20 + 8);
+        // With bytes before the archive, the record sits right before its locator instead.
+        if ((zip64End >= end || Le32(data + zip64End) != kZip64EndSignature) && end >= 20 + 56 &&
+            Le32(data + end - 20 - 56) == kZip64EndSignature)
+            zip64End = end - 20 - 56;
         if (zip64End > end - 20 || end - 20 - zip64End < 56 ||
             Le32(data + zip64End) != kZip64EndSignature) {
             error = "corrupt zip64 end record";
@@ -66,6 +71,15 @@ bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
         where.size = Le64(data + zip64End + 40);
         where.offset = Le64(data + zip64End + 48);
         where.end = zip64End;
+    }
+    // Offsets count from the archive's start; with bytes before it, the directory is found
+    // where it must end instead, and every offset moves by the difference.
+    if (where.size > 0 && where.size <= where.end &&
+        (where.offset >= size - 4 || Le32(data + where.offset) != kCentralSignature) &&
+        where.end - where.size > where.offset &&
+        Le32(data + where.end - where.size) == kCentralSignature) {
+        where.prefix = where.end - where.size - where.offset;
+        where.offset += where.prefix;
     }
     if (where.offset > where.end || where.size > where.end - where.offset) {
         error = "central directory lies outside the archive";
@@ -155,6 +169,7 @@ bool CentralDirectory::Read(const ArchiveMap &archive, std::string &error) {
     DirectoryLocation where;
     if (!FindDirectory(data, archive.size(), where, error)) return false;
     offset_ = where.offset;
+    prefix_ = where.prefix;
     entries_.clear();
     entries_.reserve(static_cast<size_t>(std::min(where.entries, where.size / kCentralSize)));
     const uint64_t end = where.offset + where.size;
@@ -191,6 +206,7 @@ bool CentralDirectory::Read(const ArchiveMap &archive, std::string &error) {
                                        nameLength);
         std::string unicodePath =
             ReadExtraFields(record + kCentralSize + nameLength, extraLength, rawName, entry);
+        entry.localOffset += where.prefix;
         entry.name = DecodeName(rawName, std::move(unicodePath), entry);
         // libzip holds the entry comment to the flag as well.
         const std::string_view comment(

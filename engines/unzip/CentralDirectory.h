@@ -22,7 +22,7 @@ struct CentralEntry {
     std::string name;  // UTF-8; control characters replaced by "_"
     uint64_t compressedSize = 0;
     uint64_t size = 0;
-    uint64_t localOffset = 0;
+    uint64_t localOffset = 0;   // in the mapped file (bytes before the archive included)
     uint64_t recordOffset = 0;  // of the central record in the archive
     uint32_t crc = 0;
     uint32_t externalAttributes = 0;
@@ -56,11 +56,15 @@ public:
     bool Read(const ArchiveMap &archive, std::string &error);
 
     const std::vector<CentralEntry> &entries() const { return entries_; }
+    // Where the directory starts in the mapped file.
     uint64_t offset() const { return offset_; }
+    // Bytes before the archive proper, such as a self-extractor's program.
+    uint64_t prefix() const { return prefix_; }
 
 private:
     std::vector<CentralEntry> entries_;
     uint64_t offset_ = 0;
+    uint64_t prefix_ = 0;
 };
 
 }  // namespace tesk::unzip

@@ -24,7 +24,7 @@ Prefetcher::Prefetcher(const ArchiveMap &archive, const CentralDirectory &direct
     std::string error;
     for (unsigned i = 0; i < std::min(processors, kMaxWorkers); ++i) {
         auto zip = std::make_unique<ZipHandle>();
-        if (!zip->Open(archive, directory.entries().size(), error)) break;
+        if (!zip->Open(archive, directory, error)) break;
         handles_.push_back(std::move(zip));
     }
     try {

@@ -15,10 +15,13 @@ ZipHandle::~ZipHandle() {
     if (zip_) zip_discard(zip_);
 }
 
-bool ZipHandle::Open(const ArchiveMap &archive, size_t expectedEntries, std::string &error) {
+bool ZipHandle::Open(const ArchiveMap &archive, const CentralDirectory &directory,
+                     std::string &error) {
     zip_error_t zipError;
     zip_error_init(&zipError);
-    zip_source_t *source = zip_source_buffer_create(archive.data(), archive.size(), 0, &zipError);
+    // libzip takes offsets from the start of what it reads: skip any bytes before the archive.
+    zip_source_t *source = zip_source_buffer_create(archive.data() + directory.prefix(),
+                                                    archive.size() - directory.prefix(), 0, &zipError);
     if (source) {
         zip_ = zip_open_from_source(source, ZIP_RDONLY, &zipError);
         if (!zip_) zip_source_free(source);
@@ -29,7 +32,7 @@ bool ZipHandle::Open(const ArchiveMap &archive, size_t expectedEntries, std::str
         return false;
     }
     zip_error_fini(&zipError);
-    if (zip_get_num_entries(zip_, 0) != static_cast<zip_int64_t>(expectedEntries)) {
+    if (zip_get_num_entries(zip_, 0) != static_cast<zip_int64_t>(directory.entries().size())) {
         error = "inconsistent central directory";
         zip_discard(zip_);
         zip_ = nullptr;

@@ -23,8 +23,9 @@ public:
     ZipHandle(const ZipHandle &) = delete;
     ZipHandle &operator=(const ZipHandle &) = delete;
 
-    // Opens read-only; the handle must see as many entries as the directory holds.
-    bool Open(const ArchiveMap &archive, size_t expectedEntries, std::string &error);
+    // Opens read-only, from the archive proper on; the handle must see as many entries as
+    // the directory holds.
+    bool Open(const ArchiveMap &archive, const CentralDirectory &directory, std::string &error);
     zip_t *get() const { return zip_; }
 
 private:

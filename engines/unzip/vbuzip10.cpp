@@ -43,7 +43,7 @@ int32_t Run(int32_t includeCount, const char *const *includeList, int32_t exclud
     }
     ClearFalseUtf8Flags(archive, directory);
     ZipHandle zip;
-    if (!zip.Open(archive, directory.entries().size(), error)) {
+    if (!zip.Open(archive, directory, error)) {
         reporter.Problem(UZ_ERR_OPEN, "error: cannot open " + archivePath + ": " + error);
         return reporter.result();
     }

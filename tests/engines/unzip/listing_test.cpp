@@ -184,3 +184,21 @@ with zipfile.ZipFile(sys.argv[1], 'w') as z:
     EXPECT_EQ(test.Extract(zip, ""), UZ_OK);
     EXPECT_EQ(test.messages, (std::vector<std::string>{"Done: 70000 tested OK, 0 skipped, 0 failed"}));
 }
+
+TEST(Listing, BytesBeforeTheArchive) {
+    // A self-extractor's program comes before the archive, whose offsets ignore it.
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(tmp / "a.zip") +
+                    ", [{'name': 'docs/a.txt', 'data': 'alpha' * 100}, {'name': 'b.txt', 'data': 'b'}])")
+                  .exitCode,
+              0);
+    WriteFile(tmp / "sfx.zip", std::string(5000, '\x90') + testsupport::ReadFile(tmp / "a.zip"));
+    Harness list;
+    ASSERT_EQ(list.List(tmp / "sfx.zip"), UZ_OK);
+    ASSERT_EQ(list.listed.size(), 2u);
+    EXPECT_EQ(list.listed[1].name, "b.txt");
+    Harness h;
+    EXPECT_EQ(h.Extract(tmp / "sfx.zip", tmp / "out"), UZ_OK) << h.AllMessages();
+    EXPECT_EQ(testsupport::ReadFile(tmp / "out/b.txt"), "b");
+    EXPECT_EQ(testsupport::ReadFile(tmp / "out/docs/a.txt").size(), 500u);
+}
