@@ -1,0 +1,27 @@
+// Timestamps of zip entries: DOS date/time fields (local time, 2-second steps) and Unix
+// seconds from the extended-timestamp field.
+#pragma once
+
+#include <cstdint>
+
+namespace tesk {
+
+struct CalendarTime {
+    int year = 1980;  // four digits
+    int month = 1;    // 1..12
+    int day = 1;      // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The fields as stored; out-of-range values (month 0, second 62) are passed on unchanged.
+CalendarTime CalendarFromDos(uint16_t dosDate, uint16_t dosTime);
+
+// Local calendar time of Unix seconds.
+CalendarTime LocalCalendarFromUnix(int64_t seconds);
+
+// Unix seconds of a local calendar time (daylight saving time as the zone says).
+int64_t UnixFromLocalCalendar(const CalendarTime &time);
+
+}  // namespace tesk

@@ -1,0 +1,222 @@
+#include "CentralDirectory.h"
+
+#include "ByteReader.h"
+#include "TextEncoding.h"
+#include "ZipTime.h"
+
+#include <algorithm>
+#include <libdeflate.h>
+#include <string_view>
+#include <sys/stat.h>
+
+namespace tesk::unzip {
+namespace {
+
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint64_t kEndSize = 22;
+constexpr uint64_t kCentralSize = 46;
+
+constexpr uint16_t kExtraZip64 = 0x0001;
+constexpr uint16_t kExtraTimestamp = 0x5455;
+constexpr uint16_t kExtraUnicodePath = 0x7075;
+constexpr uint16_t kExtraAes = 0x9901;
+
+struct DirectoryLocation {
+    uint64_t entries = 0;
+    uint64_t offset = 0;
+    uint64_t size = 0;
+    uint64_t end = 0;  // where the directory must end: the first end record
+    uint64_t prefix = 0;  // bytes before the archive proper (a self-extractor's program)
+};
+
+bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
+                   std::string &error) {
+    const uint64_t lowest = size > kEndSize + 0xFFFF ? size - kEndSize - 0xFFFF : 0;
+    uint64_t end = size - kEndSize + 1;
+    bool found = false;
+    while (end-- > lowest) {
+        if (Le32(data + end) == kEndSignature && end + kEndSize + Le16(data + end + 20) <= size) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        error = "not a zip archive";
+        return false;
+    }
+    const uint8_t *record = data + end;
+    if (Le16(record + 4) != 0 || Le16(record + 6) != 0) {
+        error = "archives split over several files are not supported";
+        return false;
+    }
+    where.entries = Le16(record + 10);
+    where.size = Le32(record + 12);
+    where.offset = Le32(record + 16);
+    where.end = end;
+    if (end >= 20 && Le32(data + end - 20) == kZip64LocatorSignature) {
+        uint64_t zip64End = Le64(data + end - 20 + 8);
+        // With bytes before the archive, the record sits right before its locator instead.
+        if ((zip64End >= end || Le32(data + zip64End) != kZip64EndSignature) && end >= 20 + 56 &&
+            Le32(data + end - 20 - 56) == kZip64EndSignature)
+            zip64End = end - 20 - 56;
+        if (zip64End > end - 20 || end - 20 - zip64End < 56 ||
+            Le32(data + zip64End) != kZip64EndSignature) {
+            error = "corrupt zip64 end record";
+            return false;
+        }
+        where.entries = Le64(data + zip64End + 32);
+        where.size = Le64(data + zip64End + 40);
+        where.offset = Le64(data + zip64End + 48);
+        where.end = zip64End;
+    }
+    // Offsets count from the archive's start; with bytes before it, the directory is found
+    // where it must end instead, and every offset moves by the difference.
+    if (where.size > 0 && where.size <= where.end &&
+        (where.offset >= size - 4 || Le32(data + where.offset) != kCentralSignature) &&
+        where.end - where.size > where.offset &&
+        Le32(data + where.end - where.size) == kCentralSignature) {
+        where.prefix = where.end - where.size - where.offset;
+        where.offset += where.prefix;
+    }
+    if (where.offset > where.end || where.size > where.end - where.offset) {
+        error = "central directory lies outside the archive";
+        return false;
+    }
+    return true;
+}
+
+// Fills what the extra fields tell about the entry; returns the Unicode path, if any.
+std::string ReadExtraFields(const uint8_t *extra, uint16_t length, std::string_view rawName,
+                            CentralEntry &entry) {
+    std::string unicodePath;
+    uint16_t pos = 0;
+    while (pos + 4u <= length) {
+        const uint16_t id = Le16(extra + pos);
+        const uint16_t size = Le16(extra + pos + 2);
+        const uint8_t *field = extra + pos + 4;
+        if (pos + 4u + size > length) break;
+        pos = static_cast<uint16_t>(pos + 4 + size);
+        if (id == kExtraZip64) {
+            uint16_t at = 0;
+            auto take = [&](uint64_t &value) {
+                if (at + 8u > size) return;
+                value = Le64(field + at);
+                at = static_cast<uint16_t>(at + 8);
+            };
+            if (entry.size == 0xFFFFFFFFu) take(entry.size);
+            if (entry.compressedSize == 0xFFFFFFFFu) take(entry.compressedSize);
+            if (entry.localOffset == 0xFFFFFFFFu) take(entry.localOffset);
+        } else if (id == kExtraAes && size >= 7) {
+            entry.aesVersion = Le16(field);
+            entry.method = Le16(field + 5);
+        } else if (id == kExtraTimestamp && size >= 5 && (field[0] & 1)) {
+            entry.hasUnixTime = true;
+            entry.unixTime = Le32(field + 1);
+        } else if (id == kExtraUnicodePath && size >= 5 && field[0] == 1 &&
+                   Le32(field + 1) == libdeflate_crc32(0, rawName.data(), rawName.size())) {
+            std::string_view text(reinterpret_cast<const char *>(field + 5), size - 5u);
+            if (IsValidUtf8(text)) unicodePath.assign(text);
+        }
+    }
+    return unicodePath;
+}
+
+// Name decoding follows libzip's guess: UTF-8 when flagged and valid, then the Unicode
+// path field, then UTF-8 when the bytes are valid UTF-8, else code page 437.
+std::string DecodeName(std::string_view raw, std::string unicodePath, CentralEntry &entry) {
+    std::string name;
+    if (entry.flags & 0x800) {
+        if (IsValidUtf8(raw))
+            name.assign(raw);
+        else {
+            entry.utf8FlagWithoutUtf8 = true;
+            name = Cp437ToUtf8(raw);
+        }
+    } else if (!unicodePath.empty()) {
+        name = std::move(unicodePath);
+    } else if (IsValidUtf8(raw)) {
+        name.assign(raw);
+    } else {
+        name = Cp437ToUtf8(raw);
+    }
+    // A NUL or control character must never reach a file name or a C string.
+    for (char &c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    return name;
+}
+
+}  // namespace
+
+uint32_t CentralEntry::unixMode() const {
+    const int host = versionMadeBy >> 8;
+    constexpr int kHostUnix = 3;
+    constexpr int kHostMacOsX = 19;
+    if (host != kHostUnix && host != kHostMacOsX) return 0;
+    return externalAttributes >> 16;
+}
+
+bool CentralEntry::isFolder() const {
+    return (!name.empty() && name.back() == '/') || S_ISDIR(unixMode());
+}
+
+bool CentralEntry::isSymlink() const { return !isFolder() && S_ISLNK(unixMode()); }
+
+bool CentralDirectory::Read(const ArchiveMap &archive, std::string &error) {
+    const uint8_t *data = archive.data();
+    DirectoryLocation where;
+    if (!FindDirectory(data, archive.size(), where, error)) return false;
+    offset_ = where.offset;
+    prefix_ = where.prefix;
+    entries_.clear();
+    entries_.reserve(static_cast<size_t>(std::min(where.entries, where.size / kCentralSize)));
+    const uint64_t end = where.offset + where.size;
+    uint64_t pos = where.offset;
+    for (uint64_t i = 0; i < where.entries; ++i) {
+        if (end - pos < kCentralSize || Le32(data + pos) != kCentralSignature) {
+            error = "corrupt central directory";
+            return false;
+        }
+        const uint8_t *record = data + pos;
+        const uint16_t nameLength = Le16(record + 28);
+        const uint16_t extraLength = Le16(record + 30);
+        const uint16_t commentLength = Le16(record + 32);
+        const uint64_t recordSize = kCentralSize + nameLength + extraLength + commentLength;
+        if (end - pos < recordSize) {
+            error = "corrupt central directory";
+            return false;
+        }
+        CentralEntry entry;
+        entry.recordOffset = pos;
+        entry.versionMadeBy = Le16(record + 4);
+        entry.flags = Le16(record + 8);
+        entry.storedMethod = entry.method = Le16(record + 10);
+        entry.dosTime = Le16(record + 12);
+        entry.dosDate = Le16(record + 14);
+        entry.crc = Le32(record + 16);
+        entry.compressedSize = Le32(record + 20);
+        entry.size = Le32(record + 24);
+        entry.internalAttributes = Le16(record + 36);
+        entry.externalAttributes = Le32(record + 38);
+        entry.localOffset = Le32(record + 42);
+        entry.rawNameLength = nameLength;
+        const std::string_view rawName(reinterpret_cast<const char *>(record + kCentralSize),
+                                       nameLength);
+        std::string unicodePath =
+            ReadExtraFields(record + kCentralSize + nameLength, extraLength, rawName, entry);
+        entry.localOffset += where.prefix;
+        entry.name = DecodeName(rawName, std::move(unicodePath), entry);
+        // libzip holds the entry comment to the flag as well.
+        const std::string_view comment(
+            reinterpret_cast<const char *>(record + kCentralSize + nameLength + extraLength),
+            commentLength);
+        if ((entry.flags & 0x800) && !IsValidUtf8(comment)) entry.utf8FlagWithoutUtf8 = true;
+        entries_.push_back(std::move(entry));
+        pos += recordSize;
+    }
+    return true;
+}
+
+}  // namespace tesk::unzip

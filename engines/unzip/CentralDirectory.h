@@ -1,0 +1,70 @@
+// The archive's central directory, read straight from the mapped file.
+//
+// libzip gives no entry's local header offset, and one name flagged UTF-8 that is not
+// UTF-8 makes it refuse the whole archive, so the engine reads the directory itself:
+// listing needs nothing else, and extraction uses libzip only to read (and decrypt)
+// each entry's data by index, which follows the same central-directory order.
+#pragma once
+
+#include "ArchiveMap.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tesk::unzip {
+
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+constexpr uint16_t kMethodAes = 99;
+
+struct CentralEntry {
+    std::string name;  // UTF-8; control characters replaced by "_"
+    uint64_t compressedSize = 0;
+    uint64_t size = 0;
+    uint64_t localOffset = 0;   // in the mapped file (bytes before the archive included)
+    uint64_t recordOffset = 0;  // of the central record in the archive
+    uint32_t crc = 0;
+    uint32_t externalAttributes = 0;
+    uint16_t versionMadeBy = 0;
+    uint16_t flags = 0;
+    uint16_t storedMethod = 0;  // as in the header: 99 for AES
+    uint16_t method = 0;        // the compression method proper
+    uint16_t dosDate = 0;
+    uint16_t dosTime = 0;
+    uint16_t internalAttributes = 0;
+    uint16_t rawNameLength = 0;  // the name's bytes follow the 46-byte record
+    uint16_t aesVersion = 0;     // 1 or 2 for AES entries (AE-2 stores no CRC), else 0
+    bool hasUnixTime = false;    // from the extended-timestamp field
+    int64_t unixTime = 0;
+    // Flagged UTF-8 but the name (then read as CP437) or the comment is not UTF-8.
+    bool utf8FlagWithoutUtf8 = false;
+
+    bool encrypted() const { return (flags & 1) != 0; }
+    bool hasDataDescriptor() const { return (flags & 8) != 0; }
+    // Unix permission and type bits when the entry was made on a Unix-like system, else 0.
+    uint32_t unixMode() const;
+    bool isFolder() const;
+    bool isSymlink() const;
+    // The CRC means nothing for AE-2 entries; their authentication code protects them.
+    bool crcIsChecked() const { return aesVersion != 2; }
+};
+
+class CentralDirectory {
+public:
+    // Reads every central record. On failure returns false with a reason in error.
+    bool Read(const ArchiveMap &archive, std::string &error);
+
+    const std::vector<CentralEntry> &entries() const { return entries_; }
+    // Where the directory starts in the mapped file.
+    uint64_t offset() const { return offset_; }
+    // Bytes before the archive proper, such as a self-extractor's program.
+    uint64_t prefix() const { return prefix_; }
+
+private:
+    std::vector<CentralEntry> entries_;
+    uint64_t offset_ = 0;
+    uint64_t prefix_ = 0;
+};
+
+}  // namespace tesk::unzip

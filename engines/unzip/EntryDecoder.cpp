@@ -1,0 +1,217 @@
+#include "EntryDecoder.h"
+
+#include <libdeflate.h>
+#include <new>
+#include <zlib.h>
+
+namespace tesk::unzip {
+namespace {
+
+constexpr size_t kChunk = 1u << 20;
+
+DecodeResult Fail(DecodeStatus status, std::string detail = {}) {
+    return {status, std::move(detail)};
+}
+
+DecodeResult ReadFailure(zip_file_t *file) {
+    zip_error_t *error = zip_file_get_error(file);
+    switch (zip_error_code_zip(error)) {
+    case ZIP_ER_CRC: return Fail(DecodeStatus::CrcMismatch);
+    case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
+    default: return Fail(DecodeStatus::BadData, zip_error_strerror(error));
+    }
+}
+
+// Reads until the end or until the buffer is full; -1 on a read error. Reading on to
+// the end matters: libzip checks an AES entry's authentication code only there.
+int64_t ReadAll(zip_file_t *file, uint8_t *buffer, uint64_t capacity) {
+    uint64_t total = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, buffer + total, capacity - total);
+        if (n < 0) return -1;
+        if (n == 0) return static_cast<int64_t>(total);
+        total += static_cast<uint64_t>(n);
+        if (total == capacity) {
+            uint8_t probe;
+            const zip_int64_t more = zip_fread(file, &probe, 1);
+            if (more < 0) return -1;
+            if (more > 0) return static_cast<int64_t>(capacity) + 1;
+            return static_cast<int64_t>(total);
+        }
+    }
+}
+
+bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
+    try {
+        if (buffer.size() < size) buffer.resize(static_cast<size_t>(size));
+        return true;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
+}  // namespace
+
+EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveMap &archive)
+    : zip_(zip), archive_(archive), inflater_(libdeflate_alloc_decompressor()) {}
+
+EntryDecoder::~EntryDecoder() { libdeflate_free_decompressor(inflater_); }
+
+bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
+    return entry.method == kMethodDeflated && entry.size <= kInMemoryLimit &&
+           entry.compressedSize <= kInMemoryLimit;
+}
+
+DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
+                                zip_file_t *&file) {
+    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    if (!raw && !zip_compression_method_supported(entry.method, 0))
+        return Fail(DecodeStatus::Unsupported);
+    if (!inflater_) return Fail(DecodeStatus::NoMemory);
+    // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
+    file = zip_fopen_index_encrypted(zip_, index, raw ? ZIP_FL_COMPRESSED : 0, password);
+    if (file) return {};
+    zip_error_t *error = zip_get_error(zip_);
+    const int code = zip_error_code_zip(error);
+    std::string detail = zip_error_strerror(error);
+    zip_error_clear(zip_);
+    switch (code) {
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_NOPASSWD: return Fail(DecodeStatus::WrongPassword);
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported, detail);
+    case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
+    default: return Fail(DecodeStatus::BadData, detail);
+    }
+}
+
+DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
+                                  uint64_t dataStart, const char *password, OutputSink &sink) {
+    zip_file_t *file = nullptr;
+    DecodeResult result = Open(index, entry, password, file);
+    if (result.status != DecodeStatus::Ok) return result;
+    if (FitsInMemory(entry)) {
+        result = Inflate(file, entry, output_);
+        if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
+            result = Fail(DecodeStatus::OutputError, sink.error());
+        if (result.status == DecodeStatus::Ok) result = FinishSink(sink);
+    } else {
+        result = Stream(file, entry, dataStart, entry.method == kMethodDeflated, sink);
+    }
+    zip_fclose(file);
+    Done(entry, dataStart);
+    return result;
+}
+
+DecodeResult EntryDecoder::DecodeToMemory(uint64_t index, const CentralEntry &entry,
+                                          uint64_t dataStart, std::vector<uint8_t> &out) {
+    zip_file_t *file = nullptr;
+    DecodeResult result = Open(index, entry, nullptr, file);
+    if (result.status != DecodeStatus::Ok) return result;
+    result = Inflate(file, entry, out);
+    zip_fclose(file);
+    if (result.status == DecodeStatus::Ok) out.resize(static_cast<size_t>(entry.size));
+    Done(entry, dataStart);
+    return result;
+}
+
+void EntryDecoder::Done(const CentralEntry &entry, uint64_t dataStart) {
+    archive_.Release(dataStart, entry.compressedSize);
+    // Keep small buffers for the next entry, but not the memory of a rare big one.
+    constexpr size_t kKeep = 16u << 20;
+    if (input_.capacity() > kKeep) std::vector<uint8_t>().swap(input_);
+    if (output_.capacity() > kKeep) std::vector<uint8_t>().swap(output_);
+}
+
+DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
+                                   std::vector<uint8_t> &out) {
+    // One byte more than the declared size shows data that runs on past it.
+    if (!Grow(input_, entry.compressedSize + 1) || !Grow(out, entry.size + 1))
+        return Fail(DecodeStatus::NoMemory);
+    const int64_t inputLength = ReadAll(file, input_.data(), entry.compressedSize);
+    if (inputLength < 0) return ReadFailure(file);
+    if (static_cast<uint64_t>(inputLength) > entry.compressedSize)
+        return Fail(DecodeStatus::SizeMismatch);
+    size_t produced = 0;
+    const libdeflate_result inflated = libdeflate_deflate_decompress(
+        inflater_, input_.data(), static_cast<size_t>(inputLength), out.data(),
+        static_cast<size_t>(entry.size), &produced);
+    if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE) return Fail(DecodeStatus::SizeMismatch);
+    if (inflated != LIBDEFLATE_SUCCESS) return Fail(DecodeStatus::BadData);
+    const uint32_t crc = libdeflate_crc32(0, out.data(), produced);
+    if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
+    if (produced != entry.size) return Fail(DecodeStatus::SizeMismatch);
+    return {};
+}
+
+DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
+                                  uint64_t dataStart, bool inflate, OutputSink &sink) {
+    if (!Grow(input_, kChunk) || !Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
+    z_stream stream{};
+    if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
+    struct StreamEnd {
+        z_stream *s;
+        bool active;
+        ~StreamEnd() {
+            if (active) inflateEnd(s);
+        }
+    } end{&stream, inflate};
+
+    uint32_t crc = 0;
+    uint64_t length = 0;
+    bool streamDone = false;
+    uint64_t consumed = 0;  // archive bytes read so far, for releasing the pages behind
+    uint64_t released = 0;
+    constexpr uint64_t kReleaseStep = 32ull << 20;
+    // Passes decoded bytes on, never beyond the declared size.
+    auto deliver = [&](const uint8_t *data, size_t size) -> DecodeResult {
+        if (size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
+        crc = libdeflate_crc32(crc, data, size);
+        length += size;
+        if (!sink.Write(data, size)) return Fail(DecodeStatus::OutputError, sink.error());
+        return {};
+    };
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, input_.data(), kChunk);
+        if (n < 0) return ReadFailure(file);
+        if (n == 0) break;
+        // Decrypted raw bytes run at most a few header bytes behind the archive bytes.
+        consumed += static_cast<uint64_t>(n);
+        if (consumed - released >= kReleaseStep) {
+            archive_.Release(dataStart + released, consumed - released);
+            released = consumed;
+        }
+        if (!inflate) {
+            DecodeResult step = deliver(input_.data(), static_cast<size_t>(n));
+            if (step.status != DecodeStatus::Ok) return step;
+            continue;
+        }
+        if (streamDone) continue;  // bytes after the stream's end are ignored, as in memory
+        stream.next_in = input_.data();
+        stream.avail_in = static_cast<uInt>(n);
+        while (stream.avail_in > 0 && !streamDone) {
+            stream.next_out = output_.data();
+            stream.avail_out = static_cast<uInt>(kChunk);
+            const int rc = ::inflate(&stream, Z_NO_FLUSH);
+            if (rc == Z_MEM_ERROR) return Fail(DecodeStatus::NoMemory);
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+                return Fail(DecodeStatus::BadData);
+            const size_t produced = kChunk - stream.avail_out;
+            DecodeResult step = deliver(output_.data(), produced);
+            if (step.status != DecodeStatus::Ok) return step;
+            streamDone = rc == Z_STREAM_END;
+            if (rc == Z_BUF_ERROR && produced == 0) break;
+        }
+    }
+    if (inflate && !streamDone) return Fail(DecodeStatus::BadData);
+    if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
+    if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
+    return FinishSink(sink);
+}
+
+DecodeResult EntryDecoder::FinishSink(OutputSink &sink) {
+    if (!sink.Finish()) return Fail(DecodeStatus::OutputError, sink.error());
+    return {};
+}
+
+}  // namespace tesk::unzip

@@ -1,0 +1,96 @@
+#include "EntryValidation.h"
+
+#include "ByteReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tesk::unzip {
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint64_t kLocalSize = 30;
+
+struct Span {
+    uint64_t begin;
+    uint64_t end;
+    size_t index;
+};
+
+bool SameField(uint32_t local, uint64_t central) {
+    return local == 0xFFFFFFFFu || local == central;
+}
+
+EntryFault CheckLocalHeader(const ArchiveMap &archive, uint64_t areaEnd,
+                            const CentralEntry &entry, Span &span, uint64_t &dataStartOut) {
+    const uint8_t *data = archive.data();
+    if (entry.localOffset > areaEnd || areaEnd - entry.localOffset < kLocalSize)
+        return EntryFault::OutsideArchive;
+    const uint8_t *local = data + entry.localOffset;
+    if (Le32(local) != kLocalSignature) return EntryFault::HeaderMismatch;
+    const uint16_t flags = Le16(local + 6);
+    const uint16_t nameLength = Le16(local + 26);
+    const uint64_t dataStart = entry.localOffset + kLocalSize + nameLength + Le16(local + 28);
+    if (dataStart > areaEnd || areaEnd - dataStart < entry.compressedSize)
+        return EntryFault::OutsideArchive;
+    const uint8_t *centralName = data + entry.recordOffset + 46;
+    if (nameLength != entry.rawNameLength ||
+        std::memcmp(local + kLocalSize, centralName, nameLength) != 0 ||
+        Le16(local + 8) != entry.storedMethod || (flags & 1) != (entry.flags & 1))
+        return EntryFault::HeaderMismatch;
+    if (!(flags & 8) && (Le32(local + 14) != entry.crc ||
+                         !SameField(Le32(local + 18), entry.compressedSize) ||
+                         !SameField(Le32(local + 22), entry.size)))
+        return EntryFault::HeaderMismatch;
+    span = {entry.localOffset, dataStart + entry.compressedSize, 0};
+    dataStartOut = dataStart;
+    return EntryFault::None;
+}
+
+}  // namespace
+
+const char *EntryFaultText(EntryFault fault) {
+    switch (fault) {
+    case EntryFault::None: return "no fault";
+    case EntryFault::OutsideArchive: return "entry data lies outside the archive";
+    case EntryFault::HeaderMismatch: return "local header disagrees with the central directory";
+    case EntryFault::Overlap: return "entry overlaps another entry";
+    }
+    return "corrupt entry";
+}
+
+std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
+                                        const CentralDirectory &directory) {
+    const auto &entries = directory.entries();
+    std::vector<EntryCheck> checks(entries.size());
+    std::vector<Span> spans;
+    spans.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Span span{};
+        checks[i].fault =
+            CheckLocalHeader(archive, directory.offset(), entries[i], span, checks[i].dataStart);
+        if (checks[i].fault == EntryFault::None) {
+            span.index = i;
+            spans.push_back(span);
+        }
+    }
+    // Sorted by start, an entry overlaps when it starts before the furthest end so far;
+    // the entry owning that end is marked too, so both sides of every overlap are.
+    std::sort(spans.begin(), spans.end(),
+              [](const Span &a, const Span &b) { return a.begin < b.begin; });
+    uint64_t furthestEnd = 0;
+    size_t furthestOwner = 0;
+    for (size_t k = 0; k < spans.size(); ++k) {
+        if (k > 0 && spans[k].begin < furthestEnd) {
+            checks[spans[k].index].fault = EntryFault::Overlap;
+            checks[furthestOwner].fault = EntryFault::Overlap;
+        }
+        if (k == 0 || spans[k].end > furthestEnd) {
+            furthestEnd = spans[k].end;
+            furthestOwner = spans[k].index;
+        }
+    }
+    return checks;
+}
+
+}  // namespace tesk::unzip

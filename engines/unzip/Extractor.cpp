@@ -1,0 +1,329 @@
+#include "Extractor.h"
+
+#include "Listing.h"
+#include "OutputNames.h"
+#include "ZipTime.h"
+
+#include <cstring>
+#include <memory>
+#include <sys/statvfs.h>
+
+namespace tesk::unzip {
+namespace {
+
+constexpr uint64_t kMaxLinkTarget = 4095;
+constexpr uint64_t kSpaceCheckSize = 1u << 20;
+
+int64_t EntryTime(const CentralEntry &entry) {
+    return entry.hasUnixTime ? entry.unixTime
+                             : UnixFromLocalCalendar(CalendarFromDos(entry.dosDate, entry.dosTime));
+}
+
+// Permission bits to restore, or -1 when the entry carries none (the umask then applies).
+int EntryMode(const CentralEntry &entry) {
+    const uint32_t mode = entry.unixMode();
+    return mode == 0 ? -1 : static_cast<int>(mode & 0777);
+}
+
+// The file's own name: its last part.
+const std::string &LeafName(const RelativePath &path) { return path.parts.back(); }
+
+}  // namespace
+
+Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks,
+                     Reporter &reporter, const ArchiveMap &archive,
+                     const CentralDirectory &directory, std::vector<EntryCheck> checks,
+                     EntryDecoder &decoder)
+    : options_(options),
+      callbacks_(callbacks),
+      reporter_(reporter),
+      archive_(archive),
+      directory_(directory),
+      checks_(std::move(checks)),
+      decoder_(decoder),
+      passwords_(callbacks.PasswordCallback),
+      replace_(options, callbacks.ReplaceCallback) {}
+
+void Extractor::Run(EntrySelection &selection) {
+    const bool testing = options_.TestZip != 0;
+    if (!testing) {
+        std::string error;
+        const char *root = options_.ExtractFolder;
+        if (!root || !*root) {
+            reporter_.Problem(UZ_ERR_PARAM, "error: no destination folder given");
+            return;
+        }
+        if (!tree_.Open(root, error)) {
+            reporter_.Problem(UZ_ERR_WRITE,
+                              "error: cannot open the destination " + std::string(root) + ": " + error);
+            return;
+        }
+    }
+    const auto &entries = directory_.entries();
+    std::vector<size_t> selected;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (selection.Selects(entries[i].name)) selected.push_back(i);
+    prefetcher_ = std::make_unique<Prefetcher>(archive_, directory_, checks_, selected);
+
+    size_t done = 0, skipped = 0, failed = 0;
+    bool stopped = false;
+    for (size_t i : selected) {
+        if (stopped) break;
+        if (callbacks_.ServiceCallback &&
+            callbacks_.ServiceCallback(entries[i].name.c_str(),
+                                       static_cast<int32_t>(entries[i].name.size())) == 1)
+            stopped = true;  // after this entry
+        switch (testing ? Test(i) : Process(i)) {
+        case Outcome::Done: ++done; break;
+        case Outcome::Skipped: ++skipped; break;
+        case Outcome::Failed: ++failed; break;
+        case Outcome::Ignored: break;
+        }
+    }
+    prefetcher_.reset();  // stops the worker
+    // Children were created after their parents: going backwards sets a folder's time
+    // after everything inside it was written.
+    const auto &created = tree_.createdFolders();
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+        const auto found = folderAttributes_.find(*it);
+        if (found != folderAttributes_.end())
+            tree_.SetFolderAttributes(SplitRelativePath(*it).parts, found->second.mode,
+                                      found->second.mtime);
+    }
+    if (stopped) reporter_.Problem(UZ_ERR_ABORT, "Stopped at the caller's request.");
+    for (const std::string &pattern : selection.UnmatchedIncludes())
+        reporter_.Problem(UZ_ERR_NOMATCH, "error: no entry matches " + pattern);
+    reporter_.Summary("Done: " + std::to_string(done) + (testing ? " tested OK, " : " extracted, ") +
+                      std::to_string(skipped) + " skipped, " + std::to_string(failed) + " failed");
+}
+
+bool Extractor::Faulty(size_t index) {
+    const EntryFault fault = checks_[index].fault;
+    if (fault == EntryFault::None) return false;
+    reporter_.Problem(UZ_ERR_BADZIP,
+                      "error: " + directory_.entries()[index].name + ": " + EntryFaultText(fault));
+    return true;
+}
+
+Extractor::Outcome Extractor::FolderFailed(const CentralEntry &entry, const TreeResult &result) {
+    if (result.fault == TreeFault::ThroughLink) {
+        reporter_.Problem(UZ_WARNING,
+                          "warning: " + entry.name + ": " + TreeFaultText(result) + ", skipped");
+        return Outcome::Skipped;
+    }
+    return WriteFailed(entry.name, "cannot create folder", result.error ? result.error : ENOTDIR);
+}
+
+Extractor::Outcome Extractor::Test(size_t index) {
+    const CentralEntry &entry = directory_.entries()[index];
+    if (Faulty(index)) return Outcome::Failed;
+    if (entry.isFolder()) return Outcome::Done;
+    NullSink sink;
+    const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * { return &sink; });
+    if (result.status != DecodeStatus::Ok) return DecodeFailed(entry, result);
+    reporter_.Info("    testing: " + entry.name + "  OK");
+    return Outcome::Done;
+}
+
+Extractor::Outcome Extractor::Process(size_t index) {
+    const CentralEntry &entry = directory_.entries()[index];
+    if (Faulty(index)) return Outcome::Failed;
+    const RelativePath path =
+        MapOutputPath(entry.name, options_.UseFolderNames != 0, options_.SpaceToUnderScore != 0);
+    if (path.risk != NameRisk::None) {
+        reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": " +
+                                          NameRiskText(path.risk) + ", skipped");
+        return Outcome::Skipped;
+    }
+    if (entry.isFolder()) {
+        // Without folder names a folder entry leaves nothing to do.
+        return options_.UseFolderNames ? MakeFolder(entry, path) : Outcome::Ignored;
+    }
+    if (!written_.insert(JoinParts(path.parts)).second) {
+        reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": duplicate name, skipped");
+        return Outcome::Skipped;
+    }
+    return WriteEntry(index, path);
+}
+
+Extractor::Outcome Extractor::MakeFolder(const CentralEntry &entry, const RelativePath &path) {
+    int folderFd = -1;
+    const TreeResult opened = tree_.OpenFolder(path.parts, path.parts.size(), folderFd);
+    if (opened.fault != TreeFault::None) return FolderFailed(entry, opened);
+    const std::string relative = JoinParts(path.parts);
+    folderAttributes_[relative] = {EntryMode(entry), EntryTime(entry)};
+    reporter_.Info("   creating: " + relative + "/");
+    return Outcome::Done;
+}
+
+Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path) {
+    const CentralEntry &entry = directory_.entries()[index];
+    const std::string relative = JoinParts(path.parts);
+    int folderFd = -1;
+    const TreeResult opened = tree_.OpenFolder(path.parts, path.parts.size() - 1, folderFd);
+    if (opened.fault != TreeFault::None) return FolderFailed(entry, opened);
+
+    const int64_t entryTime = EntryTime(entry);
+    struct stat existing {};
+    if (OutputTree::Existing(folderFd, LeafName(path), existing)) {
+        if (S_ISDIR(existing.st_mode))
+            return WriteFailed(entry.name, "a folder of that name exists", EISDIR);
+        switch (replace_.Decide(relative, entryTime, !entry.hasUnixTime, existing.st_mtime)) {
+        case ReplaceDecision::Replace: break;
+        case ReplaceDecision::KeepExisting:
+            reporter_.Info("   skipping: " + relative + " (already exists)");
+            return Outcome::Skipped;
+        case ReplaceDecision::KeepNewer:
+            reporter_.Info("   skipping: " + relative + " (not newer)");
+            return Outcome::Skipped;
+        case ReplaceDecision::KeepAnswered:
+            reporter_.Info("   skipping: " + relative + " (not replaced)");
+            return Outcome::Skipped;
+        }
+    }
+
+    std::unique_ptr<PendingOutput> pending;
+    int error = 0;
+    if (entry.isSymlink()) {
+        if (entry.size > kMaxLinkTarget) {
+            reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": link target too long, skipped");
+            return Outcome::Skipped;
+        }
+        MemorySink target;
+        const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * {
+            target = MemorySink();
+            return &target;
+        });
+        if (result.status != DecodeStatus::Ok) return DecodeFailed(entry, result);
+        const std::string &text = target.bytes();
+        if (text.find('\0') != std::string::npos ||
+            !LinkTargetStaysInside(text, path.parts.size() - 1)) {
+            reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": link target " + text +
+                                              " leaves the destination, skipped");
+            return Outcome::Skipped;
+        }
+        pending = std::make_unique<PendingOutput>();
+        if (!tree_.CreateLink(folderFd, text, *pending, error) ||
+            !pending->Commit(LeafName(path), -1, entryTime, error))
+            return WriteFailed(entry.name, "cannot create link", error);
+        reporter_.Info("    linking: " + relative + " -> " + text);
+        return Outcome::Done;
+    }
+
+    // Small entries need no look at the free space: a full disk still fails their write.
+    struct statvfs space {};
+    if (entry.size > kSpaceCheckSize && fstatvfs(folderFd, &space) == 0) {
+        const uint64_t available = static_cast<uint64_t>(space.f_bavail) * space.f_frsize;
+        if (entry.size > available) {
+            reporter_.Problem(UZ_ERR_WRITE, "error: " + entry.name + ": not enough disk space (" +
+                                                std::to_string(entry.size) + " bytes needed, " +
+                                                std::to_string(available) + " available)");
+            return Outcome::Failed;
+        }
+    }
+    const int mode = EntryMode(entry);
+    std::unique_ptr<FileSink> file;
+    std::unique_ptr<LineEndSink> lineEnds;
+    bool created = true;
+    const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * {
+        lineEnds.reset();
+        file.reset();
+        pending = std::make_unique<PendingOutput>();  // drops the previous try's file
+        if (!tree_.CreateFile(folderFd, mode < 0, *pending, error)) {
+            created = false;
+            return nullptr;
+        }
+        file = std::make_unique<FileSink>(pending->fd());
+        if (!options_.ConvertCRToCRLF) return file.get();
+        lineEnds = std::make_unique<LineEndSink>(*file, (entry.internalAttributes & 1) != 0);
+        return lineEnds.get();
+    });
+    if (!created) return WriteFailed(entry.name, "cannot create file", error);
+    if (result.status != DecodeStatus::Ok) {
+        pending.reset();
+        return DecodeFailed(entry, result);
+    }
+    if (!pending->Commit(LeafName(path), mode, entryTime, error))
+        return WriteFailed(entry.name, "cannot write", error);
+    reporter_.Info((entry.method == kMethodStored ? " extracting: " : "  inflating: ") + relative);
+    return Outcome::Done;
+}
+
+DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
+    const CentralEntry &entry = directory_.entries()[index];
+    if (!entry.encrypted()) {
+        OutputSink *sink = makeSink();
+        if (!sink) return {DecodeStatus::OutputError, {}};
+        if (auto ready = prefetcher_->Take(index)) {
+            DecodeResult result = ready->result;
+            if (result.status == DecodeStatus::Ok &&
+                (!sink->Write(ready->bytes.data(), ready->bytes.size()) || !sink->Finish()))
+                result = {DecodeStatus::OutputError, sink->error()};
+            prefetcher_->Recycle(std::move(ready->bytes));
+            return result;
+        }
+        return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
+    }
+    passwords_.BeginEntry();
+    DecodeResult last{DecodeStatus::WrongPassword, {}};
+    while (auto password = passwords_.Next(entry.name)) {
+        OutputSink *sink = makeSink();
+        if (!sink) return {DecodeStatus::OutputError, {}};
+        last = decoder_.Decode(index, entry, checks_[index].dataStart, password->c_str(), *sink);
+        switch (last.status) {
+        case DecodeStatus::Ok:
+            passwords_.Worked(*password);
+            return last;
+        // A password that passes the one- or two-byte check can still be wrong: the data
+        // then fails to inflate or to match its CRC or authentication code.
+        case DecodeStatus::WrongPassword:
+        case DecodeStatus::BadData:
+        case DecodeStatus::CrcMismatch:
+        case DecodeStatus::SizeMismatch: continue;
+        default: return last;
+        }
+    }
+    return {passwords_.refused() ? DecodeStatus::PasswordRefused : DecodeStatus::WrongPassword, {}};
+}
+
+Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const DecodeResult &result) {
+    int32_t code = UZ_ERR_BADZIP;
+    std::string what;
+    switch (result.status) {
+    case DecodeStatus::Ok: return Outcome::Done;
+    case DecodeStatus::WrongPassword:
+        code = UZ_ERR_PASSWORD;
+        what = "incorrect password, skipped";
+        break;
+    case DecodeStatus::PasswordRefused:
+        code = UZ_ERR_PASSWORD;
+        what = "no password given, skipped";
+        break;
+    case DecodeStatus::BadData:
+        what = "corrupt data" + (result.detail.empty() ? "" : " (" + result.detail + ")");
+        break;
+    case DecodeStatus::CrcMismatch: what = "CRC mismatch"; break;
+    case DecodeStatus::SizeMismatch: what = "size differs from the central directory"; break;
+    case DecodeStatus::Unsupported:
+        what = std::string("unsupported method (") + MethodName(entry.method) + ")";
+        break;
+    case DecodeStatus::OutputError:
+        code = UZ_ERR_WRITE;
+        what = "cannot write: " + result.detail;
+        break;
+    case DecodeStatus::NoMemory:
+        code = UZ_ERR_MEMORY;
+        what = "out of memory";
+        break;
+    }
+    reporter_.Problem(code, "error: " + entry.name + ": " + what);
+    return Outcome::Failed;
+}
+
+Extractor::Outcome Extractor::WriteFailed(const std::string &name, const std::string &what,
+                                          int error) {
+    reporter_.Problem(UZ_ERR_WRITE, "error: " + name + ": " + what + ": " + std::strerror(error));
+    return Outcome::Failed;
+}
+
+}  // namespace tesk::unzip

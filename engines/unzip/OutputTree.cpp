@@ -1,0 +1,211 @@
+#include "OutputTree.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <unistd.h>
+
+namespace tesk::unzip {
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+std::string TempName() {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string name = ".tesk-";
+    uint64_t value = generator();
+    for (int i = 0; i < 10; ++i, value /= 36) name += kDigits[value % 36];
+    return name;
+}
+
+// Opens part below folderFd as a folder, creating it when missing and create is set.
+TreeResult OpenPart(int folderFd, const std::string &part, bool create, int &fd,
+                    bool &wasCreated) {
+    wasCreated = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        fd = openat(folderFd, part.c_str(), kFolderFlags);
+        if (fd >= 0) return {};
+        const int error = errno;
+        if (error == ENOENT && create && attempt == 0) {
+            if (mkdirat(folderFd, part.c_str(), 0777) == 0)
+                wasCreated = true;
+            else if (errno != EEXIST)
+                return {TreeFault::System, errno};
+            continue;
+        }
+        if (error == ELOOP || error == ENOTDIR) {
+            struct stat st {};
+            if (fstatat(folderFd, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+                return {S_ISLNK(st.st_mode) ? TreeFault::ThroughLink : TreeFault::NotAFolder, 0};
+        }
+        return {TreeFault::System, error};
+    }
+    return {TreeFault::System, ENOENT};
+}
+
+void SetTimes(int fd, const char *name, int64_t mtime, int flags) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(mtime);
+    times[1].tv_nsec = 0;
+    if (name)
+        utimensat(fd, name, times, flags);
+    else
+        futimens(fd, times);
+}
+
+}  // namespace
+
+std::string TreeFaultText(const TreeResult &result) {
+    switch (result.fault) {
+    case TreeFault::None: return "no fault";
+    case TreeFault::ThroughLink: return "path passes through a symbolic link";
+    case TreeFault::NotAFolder: return "a file is in the way of a folder";
+    case TreeFault::System: return std::strerror(result.error);
+    }
+    return "unknown fault";
+}
+
+PendingOutput::~PendingOutput() { Discard(); }
+
+void PendingOutput::Discard() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (!tempName_.empty()) unlinkat(folderFd_, tempName_.c_str(), 0);
+    tempName_.clear();
+}
+
+bool PendingOutput::Commit(const std::string &finalName, int mode, int64_t mtime,
+                           int &error) {
+    if (isLink_) {
+        SetTimes(folderFd_, tempName_.c_str(), mtime, AT_SYMLINK_NOFOLLOW);
+    } else {
+        // Never setuid, setgid or sticky: only the permission bits travel.
+        if (mode >= 0 && fchmod(fd_, static_cast<mode_t>(mode & 0777)) != 0) {
+            error = errno;
+            return false;
+        }
+        SetTimes(fd_, nullptr, mtime, 0);
+        const int rc = close(fd_);
+        fd_ = -1;
+        if (rc != 0) {
+            error = errno;
+            return false;
+        }
+    }
+    if (renameat(folderFd_, tempName_.c_str(), folderFd_, finalName.c_str()) != 0) {
+        error = errno;
+        return false;
+    }
+    tempName_.clear();
+    return true;
+}
+
+OutputTree::~OutputTree() {
+    CloseCached();
+    if (rootFd_ >= 0) close(rootFd_);
+}
+
+void OutputTree::CloseCached() {
+    if (cachedFd_ >= 0) close(cachedFd_);
+    cachedFd_ = -1;
+    cachedPath_.clear();
+}
+
+bool OutputTree::Open(const std::string &root, std::string &error) {
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
+    rootFd_ = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd_ < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+TreeResult OutputTree::OpenFolder(const std::vector<std::string> &parts, size_t count,
+                                  int &folderFd) {
+    if (count == 0) {
+        folderFd = rootFd_;
+        return {};
+    }
+    std::string path;
+    for (size_t i = 0; i < count; ++i) path += (i ? "/" : "") + parts[i];
+    if (cachedFd_ >= 0 && path == cachedPath_) {
+        folderFd = cachedFd_;
+        return {};
+    }
+    CloseCached();
+    int current = rootFd_;
+    std::string walked;
+    for (size_t i = 0; i < count; ++i) {
+        int next = -1;
+        bool wasCreated = false;
+        const TreeResult step = OpenPart(current, parts[i], true, next, wasCreated);
+        if (current != rootFd_) close(current);
+        if (step.fault != TreeFault::None) return step;
+        walked += (i ? "/" : "") + parts[i];
+        if (wasCreated) created_.push_back(walked);
+        current = next;
+    }
+    cachedFd_ = folderFd = current;
+    cachedPath_ = path;
+    return {};
+}
+
+bool OutputTree::Existing(int folderFd, const std::string &name, struct stat &st) {
+    return fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Calls make with fresh temporary names until one is free; make returns -1 and sets errno
+// on failure, else a descriptor (or 0 for a link).
+template <typename Make>
+bool OutputTree::CreateTemporary(int folderFd, bool isLink, PendingOutput &output, int &error,
+                                 Make make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = TempName();
+        const int fd = make(name);
+        if (fd >= 0) {
+            output.folderFd_ = folderFd;
+            output.fd_ = isLink ? -1 : fd;
+            output.isLink_ = isLink;
+            output.tempName_ = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    error = errno;
+    return false;
+}
+
+bool OutputTree::CreateFile(int folderFd, bool keepUmask, PendingOutput &output, int &error) {
+    return CreateTemporary(folderFd, false, output, error, [&](const std::string &name) {
+        return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      keepUmask ? 0666 : 0600);
+    });
+}
+
+bool OutputTree::CreateLink(int folderFd, const std::string &target, PendingOutput &output,
+                            int &error) {
+    return CreateTemporary(folderFd, true, output, error, [&](const std::string &name) {
+        return symlinkat(target.c_str(), folderFd, name.c_str());
+    });
+}
+
+void OutputTree::SetFolderAttributes(const std::vector<std::string> &parts, int mode,
+                                     int64_t mtime) {
+    if (parts.empty()) return;
+    int parent = -1;
+    if (OpenFolder(parts, parts.size() - 1, parent).fault != TreeFault::None) return;
+    const int fd = openat(parent, parts.back().c_str(), kFolderFlags);
+    if (fd < 0) return;
+    if (mode >= 0) fchmod(fd, static_cast<mode_t>(mode & 0777));
+    SetTimes(fd, nullptr, mtime, 0);
+    close(fd);
+}
+
+}  // namespace tesk::unzip

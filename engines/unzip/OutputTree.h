@@ -1,0 +1,92 @@
+// The destination folder: every file-system change of an extraction goes through here.
+//
+// Folders are walked one part at a time with openat(O_NOFOLLOW), so no path ever passes
+// through a symbolic link, whether the destination had it or the archive made it. Files
+// and links are made under a temporary name in their folder and renamed into place only
+// when complete. Used by the calling thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace tesk::unzip {
+
+enum class TreeFault {
+    None,
+    ThroughLink,  // a folder part is a symbolic link
+    NotAFolder,   // a folder part is a file
+    System,       // errno tells
+};
+
+struct TreeResult {
+    TreeFault fault = TreeFault::None;
+    int error = 0;  // errno for System
+};
+
+std::string TreeFaultText(const TreeResult &result);
+
+// A file or link being written: a temporary name in the target's folder. Removed when the
+// object goes away without Commit.
+class PendingOutput {
+public:
+    PendingOutput() = default;
+    ~PendingOutput();
+    PendingOutput(const PendingOutput &) = delete;
+    PendingOutput &operator=(const PendingOutput &) = delete;
+
+    int fd() const { return fd_; }
+    // Sets the permission bits (mode < 0 leaves them) and the time, then renames into
+    // place, replacing whatever file or link had that name.
+    bool Commit(const std::string &finalName, int mode, int64_t mtime, int &error);
+
+private:
+    friend class OutputTree;
+    void Discard();
+
+    int folderFd_ = -1;  // not owned
+    int fd_ = -1;        // files only
+    bool isLink_ = false;
+    std::string tempName_;
+};
+
+class OutputTree {
+public:
+    ~OutputTree();
+
+    // Opens the destination, creating it (and its parents) when missing.
+    bool Open(const std::string &root, std::string &error);
+
+    // Opens the folder made of the first count parts, creating missing folders. The
+    // descriptor stays owned by the tree and valid until the next call (so a pending
+    // output must be committed or dropped before the next folder is opened).
+    TreeResult OpenFolder(const std::vector<std::string> &parts, size_t count, int &folderFd);
+
+    // What is at name in the folder, without following a link. False when nothing is.
+    static bool Existing(int folderFd, const std::string &name, struct stat &st);
+
+    // A new temporary file (mode 0600, or 0666 less the umask when keepUmask) or link.
+    bool CreateFile(int folderFd, bool keepUmask, PendingOutput &output, int &error);
+    bool CreateLink(int folderFd, const std::string &target, PendingOutput &output, int &error);
+
+    // Folders this tree created, in order of creation, as "/"-joined paths.
+    const std::vector<std::string> &createdFolders() const { return created_; }
+
+    // Sets permission bits (mode < 0 leaves them) and modification time of a folder
+    // below the destination.
+    void SetFolderAttributes(const std::vector<std::string> &parts, int mode,
+                             int64_t mtime);
+
+private:
+    void CloseCached();
+    template <typename Make>
+    bool CreateTemporary(int folderFd, bool isLink, PendingOutput &output, int &error, Make make);
+
+    int rootFd_ = -1;
+    int cachedFd_ = -1;  // the folder last opened by OpenFolder
+    std::string cachedPath_;
+    std::vector<std::string> created_;
+};
+
+}  // namespace tesk::unzip

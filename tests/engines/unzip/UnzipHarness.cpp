@@ -1,0 +1,157 @@
+#include "UnzipHarness.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <zlib.h>
+
+namespace unziptest {
+namespace {
+
+Harness *g_current = nullptr;
+
+int32_t TESK_CALL OnPrint(const char *text, int32_t length) {
+    g_current->messages.emplace_back(text, static_cast<size_t>(length));
+    return 0;
+}
+
+int32_t TESK_CALL OnReplace(const char *name) {
+    g_current->replaceAsked.emplace_back(name);
+    if (g_current->replies.empty()) return UZ_REPLACE_NO;
+    const int32_t reply = g_current->replies.front();
+    g_current->replies.pop_front();
+    return reply;
+}
+
+int32_t TESK_CALL OnPassword(char *buffer, int32_t size, const char *prompt, const char *entry) {
+    bool zeroed = true;
+    for (int32_t i = 0; i < size; ++i) zeroed = zeroed && buffer[i] == 0;
+    g_current->passwordQueries.push_back({prompt, entry, size, zeroed});
+    if (g_current->passwords.empty() || !g_current->passwords.front()) {
+        if (!g_current->passwords.empty()) g_current->passwords.pop_front();
+        return 1;
+    }
+    const std::string password = *g_current->passwords.front();
+    g_current->passwords.pop_front();
+    std::memcpy(buffer, password.data(), password.size());
+    // No terminator: the engine must stop at size - 1 by itself.
+    if (g_current->fillPasswordBuffer) std::memset(buffer, 'x', static_cast<size_t>(size));
+    return 0;
+}
+
+void TESK_CALL OnEntry(uint64_t compressedSize, uint64_t size, int32_t ratio, int32_t year,
+                       int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
+                       const char *name, const char *method, uint32_t crc, int32_t flags) {
+    g_current->listed.push_back({compressedSize, size, ratio, year, month, day, hour, minute,
+                                 second, name, method, crc, flags});
+}
+
+int32_t TESK_CALL OnService(const char *name, int32_t length) {
+    g_current->serviceNames.emplace_back(name, static_cast<size_t>(length));
+    return g_current->serviceNames.back() == g_current->stopAt ? 1 : 0;
+}
+
+// A name table as the binding builds it: the names, an empty text, then nulls.
+std::vector<const char *> NameTable(const std::vector<std::string> &names) {
+    std::vector<const char *> table(TESK_NAMELIST_SLOTS, nullptr);
+    for (size_t i = 0; i < names.size(); ++i) table[i] = names[i].c_str();
+    table[names.size()] = "";
+    return table;
+}
+
+}  // namespace
+
+Harness::Harness() { options.UseFolderNames = 1; }
+
+int32_t Harness::List(const std::string &archive) {
+    archive_ = archive;
+    folder_.clear();
+    options.ListOnly = 1;
+    return Call();
+}
+
+int32_t Harness::Extract(const std::string &archive, const std::string &folder) {
+    archive_ = archive;
+    folder_ = folder;
+    options.ListOnly = 0;
+    return Call();
+}
+
+int32_t Harness::Call() {
+    options.ArchivePath = archive_.c_str();
+    options.ExtractFolder = folder_.c_str();
+    UnzipCallbacks callbacks{};
+    callbacks.PrintCallback = OnPrint;
+    callbacks.ReplaceCallback = OnReplace;
+    callbacks.PasswordCallback = OnPassword;
+    callbacks.EntryCallback = OnEntry;
+    callbacks.ServiceCallback = OnService;
+    const auto includeTable = NameTable(include);
+    const auto excludeTable = NameTable(exclude);
+    g_current = this;
+    const int32_t result =
+        Wiz_SingleEntryUnzip(static_cast<int32_t>(include.size()), includeTable.data(),
+                             static_cast<int32_t>(exclude.size()), excludeTable.data(), &options,
+                             &callbacks);
+    g_current = nullptr;
+    return result;
+}
+
+std::string Harness::AllMessages() const {
+    std::string all;
+    for (const auto &m : messages) all += m + "\n";
+    return all;
+}
+
+bool Harness::HasMessage(const std::string &text) const {
+    return std::find(messages.begin(), messages.end(), text) != messages.end();
+}
+
+testsupport::CommandResult Craft(const std::string &body) {
+    return testsupport::RunPython("import sys\nsys.path.insert(0, " +
+                                  testsupport::ShellQuote(UNZIP_TEST_DIR) +
+                                  ")\nimport zipcraft\n" + body);
+}
+
+namespace {
+
+// Small contents as they are, larger ones by length and CRC, to keep failures readable.
+std::string Summary(const std::string &bytes) {
+    if (bytes.size() <= 64) return bytes;
+    const auto crc = crc32(0, reinterpret_cast<const Bytef *>(bytes.data()),
+                           static_cast<uInt>(bytes.size()));
+    std::string text = std::to_string(bytes.size());
+    text += " bytes, CRC " + std::to_string(crc);
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> NamesIn(const std::string &folder) {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string DescribeTree(const std::string &root) {
+    namespace fs = std::filesystem;
+    std::set<std::string> lines;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it) {
+        const std::string rel = it->path().lexically_relative(root).string();
+        if (it->is_symlink())
+            lines.insert(rel + " -> @" + fs::read_symlink(it->path()).string());
+        else if (it->is_directory())
+            lines.insert(rel + "/");
+        else
+            lines.insert(rel + " -> " + Summary(testsupport::ReadFile(it->path())));
+    }
+    std::string text;
+    for (const auto &line : lines) text += line + "\n";
+    return text;
+}
+
+}  // namespace unziptest

@@ -1,0 +1,68 @@
+// Drives the engine's C entry point with callbacks that record what they receive and
+// answer from a script.
+#pragma once
+
+#include "TestSupport.h"
+#include "vbuzip10.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace unziptest {
+
+struct ListedEntry {
+    uint64_t compressedSize, size;
+    int32_t ratio, year, month, day, hour, minute, second;
+    std::string name, method;
+    uint32_t crc;
+    int32_t flags;
+};
+
+struct PasswordQuery {
+    std::string prompt, entryName;
+    int32_t bufferSize;
+    bool bufferWasZeroed;
+};
+
+class Harness {
+public:
+    Harness();
+
+    UnzipOptions options{};
+    std::vector<std::string> include, exclude;
+
+    // Script: answers of ReplaceCallback (100 when it runs out), passwords (nothing =
+    // refuse), and the entry name at which ServiceCallback answers 1.
+    std::deque<int32_t> replies;
+    std::deque<std::optional<std::string>> passwords;
+    std::string stopAt;
+    bool fillPasswordBuffer = false;  // write 255 bytes of "x" after the password
+
+    // Records.
+    std::vector<std::string> messages, replaceAsked, serviceNames;
+    std::vector<PasswordQuery> passwordQueries;
+    std::vector<ListedEntry> listed;
+
+    int32_t List(const std::string &archive);
+    int32_t Extract(const std::string &archive, const std::string &folder);
+    int32_t Call();
+    std::string AllMessages() const;
+    bool HasMessage(const std::string &text) const;
+
+private:
+    std::string archive_, folder_;
+};
+
+// Runs a python3 script that has zipcraft imported.
+testsupport::CommandResult Craft(const std::string &body);
+
+// Names in a folder, sorted.
+std::vector<std::string> NamesIn(const std::string &folder);
+
+// Regular files, folders and links below root as "path -> content" lines (links as
+// "path -> @target", contents over 64 bytes by length and CRC), sorted.
+std::string DescribeTree(const std::string &root);
+
+}  // namespace unziptest

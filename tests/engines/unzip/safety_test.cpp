@@ -1,0 +1,195 @@
+// Nothing is written outside the destination, through a link, over another entry, or
+// from data that did not check out; damaged archives leave existing files alone.
+#include "UnzipHarness.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace unziptest;
+using testsupport::ReadFile;
+using testsupport::ShellQuote;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+namespace fs = std::filesystem;
+
+TEST(Safety, HostileNamesAreRefused) {
+    TempDir tmp;
+    const std::string zip = tmp / "evil.zip";
+    const std::string absolute = tmp / "abs.txt";
+    ASSERT_EQ(Craft("zipcraft.raw(" + ShellQuote(zip) + ", [" +
+                    "{'name': b'../up.txt', 'data': b'x'}," +
+                    "{'name': b'" + absolute + "', 'data': b'x'}," +
+                    R"({'name': b'C:\\drive.txt', 'data': b'x'},
+                       {'name': b'..\\back.txt', 'data': b'x'},
+                       {'name': b'docs/../../deep.txt', 'data': b'x'},
+                       {'name': b'good.txt', 'data': b'fine'}]))")
+                  .exitCode,
+              0);
+    for (int useFolders : {1, 0}) {
+        const std::string dest = tmp / ("dest" + std::to_string(useFolders));
+        Harness h;
+        h.options.UseFolderNames = useFolders;
+        h.options.OverwriteExisting = 1;
+        h.options.MessageLevel = 2;
+        EXPECT_EQ(h.Extract(zip, dest), UZ_WARNING);
+        EXPECT_EQ(NamesIn(dest), (std::vector<std::string>{"good.txt"}));
+        EXPECT_EQ(h.messages, (std::vector<std::string>{
+                                  "warning: ../up.txt: parent folder reference (..), skipped",
+                                  "warning: " + absolute + ": absolute path, skipped",
+                                  "warning: C:\\drive.txt: drive letter, skipped",
+                                  "warning: ..\\back.txt: parent folder reference (..), skipped",
+                                  "warning: docs/../../deep.txt: parent folder reference (..), skipped"}));
+    }
+    EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"dest0", "dest1", "evil.zip"}));
+}
+
+TEST(Safety, LinksStayInsideAndAreNeverWrittenThrough) {
+    TempDir tmp;
+    const std::string outside = tmp / "outside";
+    fs::create_directories(outside);
+    const std::string zip = tmp / "links.zip";
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(zip) + ", [" +
+                    "{'name': 'abs', 'link': " + ShellQuote(outside) + "}," +
+                    R"({'name': 'docs/a.txt', 'data': 'alpha'},
+                       {'name': 'docs/up', 'link': '../../outside'},
+                       {'name': 'docs/sneaky', 'link': 'sub/../../..'},
+                       {'name': 'docs/ok', 'link': '../docs/a.txt'},
+                       {'name': 'alias', 'link': 'docs'},
+                       {'name': 'alias/through.txt', 'data': 'through'},
+                       {'name': 'abs/pwned.txt', 'data': 'pwned'}]))")
+                  .exitCode,
+              0);
+    const std::string dest = tmp / "dest";
+    Harness h;
+    h.options.MessageLevel = 2;
+    EXPECT_EQ(h.Extract(zip, dest), UZ_WARNING);
+    EXPECT_EQ(h.messages, (std::vector<std::string>{
+                              "warning: abs: link target " + outside + " leaves the destination, skipped",
+                              "warning: docs/up: link target ../../outside leaves the destination, skipped",
+                              "warning: docs/sneaky: link target sub/../../.. leaves the destination, skipped",
+                              "warning: alias/through.txt: path passes through a symbolic link, skipped"}));
+    EXPECT_EQ(DescribeTree(dest), "abs/\nabs/pwned.txt -> pwned\nalias -> @docs\ndocs/\n"
+                                  "docs/a.txt -> alpha\ndocs/ok -> @../docs/a.txt\n");
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"dest", "links.zip", "outside"}));
+}
+
+TEST(Safety, ExistingLinkInTheDestinationIsNotFollowed) {
+    TempDir tmp;
+    const std::string outside = tmp / "outside";
+    fs::create_directories(outside);
+    fs::create_directories(tmp / "dest");
+    fs::create_directory_symlink(outside, tmp / "dest/data");
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(tmp / "z.zip") +
+                    ", [{'name': 'data/x.txt', 'data': 'x'}])").exitCode, 0);
+    Harness h;
+    EXPECT_EQ(h.Extract(tmp / "z.zip", tmp / "dest"), UZ_WARNING);
+    EXPECT_TRUE(h.HasMessage("warning: data/x.txt: path passes through a symbolic link, skipped"));
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_EQ(NamesIn(tmp.path()), (std::vector<std::string>{"dest", "outside", "z.zip"}));
+}
+
+TEST(Safety, DuplicateNamesNeverReplaceEachOther) {
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(tmp / "d.zip") + R"(, [
+        {'name': 'a.txt', 'data': 'first'},
+        {'name': 'a.txt', 'data': 'second'},
+        {'name': 'sub/a.txt', 'data': 'third'}]))").exitCode, 0);
+    Harness h;
+    h.options.OverwriteExisting = 1;
+    EXPECT_EQ(h.Extract(tmp / "d.zip", tmp / "out"), UZ_WARNING);
+    EXPECT_EQ(ReadFile(tmp / "out/a.txt"), "first");
+    EXPECT_TRUE(h.HasMessage("warning: a.txt: duplicate name, skipped"));
+    // Without folder names, sub/a.txt would land on a.txt too.
+    Harness flat;
+    flat.options.UseFolderNames = 0;
+    flat.options.OverwriteExisting = 1;
+    EXPECT_EQ(flat.Extract(tmp / "d.zip", tmp / "flat"), UZ_WARNING);
+    EXPECT_EQ(NamesIn(tmp / "flat"), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(ReadFile(tmp / "flat/a.txt"), "first");
+}
+
+TEST(Safety, InconsistentEntriesAreRefused) {
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.raw(" + ShellQuote(tmp / "bad.zip") + R"(, [
+        {'name': b'shared.txt', 'data': b'one body'},
+        {'name': b'shared.txt', 'data': b'one body', 'same_offset_as': 0},
+        {'name': b'named.txt', 'data': b'x', 'local_name': b'other.txt'},
+        {'name': b'long.txt', 'data': b'0123456789', 'size': 5},
+        {'name': b'fine.txt', 'data': b'fine'}]))").exitCode, 0);
+    Harness h;
+    h.options.MessageLevel = 2;
+    EXPECT_EQ(h.Extract(tmp / "bad.zip", tmp / "out"), UZ_ERR_BADZIP);
+    EXPECT_EQ(h.messages, (std::vector<std::string>{
+                              "error: shared.txt: entry overlaps another entry",
+                              "error: shared.txt: entry overlaps another entry",
+                              "error: named.txt: local header disagrees with the central directory",
+                              "error: long.txt: size differs from the central directory"}));
+    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"fine.txt"}));
+}
+
+TEST(Safety, DamagedDataLeavesTheExistingFileIntact) {
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(tmp / "z.zip") +
+                    ", [{'name': 'a.txt', 'data': bytes(range(256)) * 400}])").exitCode, 0);
+    std::string bytes = ReadFile(tmp / "z.zip");
+    for (size_t i = 200; i < 260; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    WriteFile(tmp / "damaged.zip", bytes);
+    WriteFile(tmp / "cut.zip", bytes.substr(0, bytes.size() / 2));
+    WriteFile(tmp / "out/a.txt", "mine");
+
+    Harness damaged;
+    damaged.options.OverwriteExisting = 1;
+    EXPECT_EQ(damaged.Extract(tmp / "damaged.zip", tmp / "out"), UZ_ERR_BADZIP);
+    Harness cut;
+    cut.options.OverwriteExisting = 1;
+    EXPECT_EQ(cut.Extract(tmp / "cut.zip", tmp / "out"), UZ_ERR_OPEN);
+    EXPECT_EQ(ReadFile(tmp / "out/a.txt"), "mine");
+    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"a.txt"}));
+}
+
+TEST(Safety, EntryBiggerThanTheFreeSpaceFailsEarly) {
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.raw(" + ShellQuote(tmp / "huge.zip") +
+                    ", [{'name': b'huge.bin', 'data': b'tiny'}], zip64_size=1 << 50)").exitCode, 0);
+    Harness h;
+    h.options.MessageLevel = 2;
+    EXPECT_EQ(h.Extract(tmp / "huge.zip", tmp / "out"), UZ_ERR_WRITE);
+    ASSERT_EQ(h.messages.size(), 1u);
+    EXPECT_EQ(h.messages[0].rfind("error: huge.bin: not enough disk space (1125899906842624 bytes needed, ", 0), 0u)
+        << h.messages[0];
+    EXPECT_TRUE(fs::is_empty(tmp / "out"));
+}
+
+TEST(Safety, EntriesDecodedAheadAreCheckedAndPassedOverSafely) {
+    // Many plain entries are inflated by worker threads ahead of the writes; entries kept
+    // because their files exist are passed over, and a damaged one is still refused.
+    TempDir tmp;
+    ASSERT_EQ(Craft("import struct, zlib\n"
+                    "entries = [{'name': 'f%02d.txt' % i, 'data': ('line %d of %d\\n' % (i, i)) * 2000}"
+                    " for i in range(40)]\n"
+                    "zipcraft.make(" + ShellQuote(tmp / "many.zip") + ", entries)\n"
+                    "data = open(" + ShellQuote(tmp / "many.zip") + ", 'rb').read()\n"
+                    "crc = struct.pack('<I', zlib.crc32(entries[17]['data'].encode()))\n"
+                    "assert data.count(crc) == 2\n"
+                    "open(" + ShellQuote(tmp / "many.zip") + ", 'wb').write("
+                    "data.replace(crc, bytes([crc[0] ^ 1]) + crc[1:]))\n")
+                  .exitCode,
+              0);
+    auto file = [&](int i) { return tmp / ((i < 10 ? "out/f0" : "out/f") + std::to_string(i) + ".txt"); };
+    for (int i = 0; i < 40; i += 3) WriteFile(file(i), "mine");
+    Harness h;
+    h.options.MessageLevel = 2;
+    EXPECT_EQ(h.Extract(tmp / "many.zip", tmp / "out"), UZ_ERR_BADZIP);
+    EXPECT_EQ(h.messages, (std::vector<std::string>{"error: f17.txt: CRC mismatch"}));
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = file(i);
+        std::string expected;
+        for (int k = 0; k < 2000; ++k)
+            expected += "line " + std::to_string(i) + " of " + std::to_string(i) + "\n";
+        if (i == 17)
+            EXPECT_FALSE(fs::exists(name));
+        else
+            EXPECT_EQ(ReadFile(name), i % 3 == 0 ? "mine" : expected) << name;
+    }
+}
