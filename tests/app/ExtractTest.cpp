@@ -113,14 +113,16 @@ protected:
         chooser.folderAnswers.push_back(Path("out"));
     }
 
-    // Runs Extract with the password prompt handled by answer; returns the message box.
-    qtsupport::MessageSeen Extract(const ModalScript::Handler &answer) {
+    // Runs Extract with the password prompt, shown prompts times, handled by answer;
+    // returns the message box.
+    qtsupport::MessageSeen Extract(const ModalScript::Handler &answer, int prompts = 1) {
         qtsupport::MessageSeen seen;
         ModalScript script;
-        script.Then([answer](QWidget *w) {
-            EXPECT_EQ(w->objectName(), QStringLiteral("frmPassword"));
-            answer(w);
-        });
+        for (int i = 0; i < prompts; ++i)
+            script.Then([answer](QWidget *w) {
+                EXPECT_EQ(w->objectName(), QStringLiteral("frmPassword"));
+                answer(w);
+            });
         script.Then(qtsupport::AcknowledgeMessage(seen));
         Trigger("mnuExtract");
         EXPECT_TRUE(script.Done());
@@ -140,20 +142,22 @@ TEST_F(PasswordExtractTest, RightPasswordExtracts) {
 
 // A refused or wrong password is an engine failure: the box says so, with the error icon.
 TEST_F(PasswordExtractTest, CancelCloseBoxAndWrongPasswordReportFailure) {
-    const ModalScript::Handler answers[] = {
-        [](QWidget *w) { qtsupport::Click(w, "cmdCancel"); },
-        [](QWidget *w) { w->close(); },
-        [](QWidget *w) {
-            Child<QLineEdit>(w, "txtPass")->setText(QStringLiteral("wrong"));
-            qtsupport::Click(w, "cmdOK");
-        },
+    // A refusal ends the asking; a wrong password is asked for again, three times in all.
+    const std::pair<ModalScript::Handler, int> answers[] = {
+        {[](QWidget *w) { qtsupport::Click(w, "cmdCancel"); }, 1},
+        {[](QWidget *w) { w->close(); }, 1},
+        {[](QWidget *w) {
+             Child<QLineEdit>(w, "txtPass")->setText(QStringLiteral("wrong"));
+             qtsupport::Click(w, "cmdOK");
+         },
+         3},
     };
-    for (const auto &answer : answers) {
+    for (const auto &[answer, prompts] : answers) {
         if (Rows()->rowCount() == 0) {
             OpenArchive(Path("enc.zip"));
             chooser.folderAnswers.push_back(Path("out"));
         }
-        const auto seen = Extract(answer);
+        const auto seen = Extract(answer, prompts);
         EXPECT_EQ(seen.text, QStringLiteral("Extracting failed!"));
         EXPECT_EQ(seen.icon, QMessageBox::Critical);
         EXPECT_FALSE(Extracted());
