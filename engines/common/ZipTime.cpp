@@ -41,4 +41,16 @@ int64_t UnixFromLocalCalendar(const CalendarTime &time) {
     return static_cast<int64_t>(std::mktime(&tm));
 }
 
+uint32_t DosDateTimeFromUnix(int64_t seconds) {
+    const CalendarTime t = LocalCalendarFromUnix(seconds);
+    if (t.year < 1980) return (1u << 5 | 1u) << 16;
+    if (t.year > 2107) return (127u << 9 | 12u << 5 | 31u) << 16 | (23u << 11 | 59u << 5 | 29u);
+    const uint32_t date = static_cast<uint32_t>(t.year - 1980) << 9 |
+                          static_cast<uint32_t>(t.month) << 5 | static_cast<uint32_t>(t.day);
+    const uint32_t time = static_cast<uint32_t>(t.hour) << 11 |
+                          static_cast<uint32_t>(t.minute) << 5 |
+                          static_cast<uint32_t>(t.second / 2);
+    return date << 16 | time;
+}
+
 }  // namespace tesk

@@ -24,4 +24,9 @@ CalendarTime LocalCalendarFromUnix(int64_t seconds);
 // Unix seconds of a local calendar time (daylight saving time as the zone says).
 int64_t UnixFromLocalCalendar(const CalendarTime &time);
 
+// The DOS date and time of Unix seconds, packed as date << 16 | time so that later moments
+// compare greater. Seconds round down to an even number; moments before 1980 become
+// 1980-01-01 00:00, after 2107 the last moment DOS can hold.
+uint32_t DosDateTimeFromUnix(int64_t seconds);
+
 }  // namespace tesk

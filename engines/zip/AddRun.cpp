@@ -9,7 +9,7 @@
 #include "Prompts.h"
 #include "RunContext.h"
 #include "StreamedEntry.h"
-#include "dos_time.h"
+#include "ZipTime.h"
 #include "worker_pool.h"
 
 #include <sys/stat.h>
@@ -30,7 +30,7 @@ struct Action {
 bool IsNewer(zip_t *archive, zip_uint64_t index, const struct stat &info) {
     zip_stat_t st;
     if (zip_stat_index(archive, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_MTIME)) return true;
-    return ToDosDateTime(info.st_mtime) > ToDosDateTime(st.mtime);
+    return DosDateTimeFromUnix(info.st_mtime) > DosDateTimeFromUnix(st.mtime);
 }
 
 // Which items go into the archive, and which entries they replace.
