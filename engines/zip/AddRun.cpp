@@ -125,14 +125,27 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
         }
     }
 
+    uint64_t plannedBytes = 0;
+    for (const auto &action : actions)
+        if (!action.item->isDir) plannedBytes += static_cast<uint64_t>(action.item->info.st_size);
+    context.progress.Plan(actions.size(), plannedBytes);
+    // libzip calls this from zip_close on this thread, also while it copies entries kept
+    // from the old archive, where no source of ours is read.
+    zip_register_progress_callback_with_state(
+        za, 0.001, [](zip_t *, double, void *progress) { static_cast<RunProgress *>(progress)->Tick(); },
+        nullptr, &context.progress);
+
     for (const auto &action : actions) {
         const FoundItem &item = *action.item;
+        context.progress.Tick();
         std::unique_ptr<EntryData> data = MakeEntryData(item, settings, pool.ThreadCount());
         EntryData *dataView = data.get();
         EntrySource *source = nullptr;
         zip_source_t *zs = EntrySource::Create(
             context, std::move(data),
-            EntryInfo{item.entryName, item.info.st_mtime, action.existing >= 0, za, 0}, &source);
+            EntryInfo{item.entryName, item.isDir ? 0 : static_cast<uint64_t>(item.info.st_size),
+                      item.info.st_mtime, action.existing >= 0, za, 0},
+            &source);
         if (!zs) {
             reporter.Error("zip error: out of memory");
             return ZP_ERR_MEMORY;

@@ -91,7 +91,7 @@ void BufferedEntry::Run(Work &work) {
 
 bool BufferedEntry::WaitHeader(EntryHeader &header, Failure &failure) {
     std::unique_lock<std::mutex> lock(work_->mutex);
-    work_->done.wait(lock, [this] { return work_->finished; });
+    WaitTelling(lock, work_->done, [this] { return work_->finished; });
     if (work_->failure.code != 0) {
         failure = work_->failure;
         return false;

@@ -1,6 +1,9 @@
 #include "Deflate.h"
 
+#include "DeflateJoin.h"
+
 #include <libdeflate.h>
+#include <memory>
 #include <zlib.h>
 
 namespace tesk::zip {
@@ -18,41 +21,58 @@ libdeflate_compressor *CompressorFor(int level) {
     return cache.byLevel[level];
 }
 
+// The same chunk with zlib and a sync flush: a fallback that never comes into play unless
+// libdeflate's output could not be walked.
+bool ZlibChunk(int level, const uint8_t *data, std::size_t size, bool last,
+               std::vector<uint8_t> &out) {
+    z_stream zs{};
+    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    out.resize(deflateBound(&zs, size) + 64);
+    zs.next_in = const_cast<Bytef *>(data);
+    zs.avail_in = static_cast<uInt>(size);
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    const int rc = deflate(&zs, last ? Z_FINISH : Z_SYNC_FLUSH);
+    const bool ok = last ? rc == Z_STREAM_END : rc == Z_OK && zs.avail_in == 0 && zs.avail_out > 0;
+    out.resize(out.size() - zs.avail_out);
+    deflateEnd(&zs);
+    return ok;
+}
+
 }  // namespace
 
+int LibdeflateLevel(int level) {
+    static constexpr int kLevels[10] = {0, 1, 1, 2, 3, 4, 5, 6, 6, 6};
+    return kLevels[level < 1 ? 1 : level > 9 ? 9 : level];
+}
+
 std::size_t DeflateInto(int level, const uint8_t *data, std::size_t size, uint8_t *out) {
-    libdeflate_compressor *compressor = CompressorFor(level);
+    libdeflate_compressor *compressor = CompressorFor(LibdeflateLevel(level));
     if (!compressor || size == 0) return 0;
     // Asking for less room than the input makes libdeflate give up early on noise.
     const std::size_t n = libdeflate_deflate_compress(compressor, data, size, out, size - 1);
     return n;
 }
 
-bool DeflateBlock(int level, const uint8_t *dictionary, std::size_t dictionarySize,
-                  const uint8_t *data, std::size_t size, bool last, std::vector<uint8_t> &out) {
-    z_stream zs{};
-    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-    bool ok = dictionarySize == 0 ||
-              deflateSetDictionary(&zs, dictionary, static_cast<uInt>(dictionarySize)) == Z_OK;
-    out.resize(deflateBound(&zs, size) + 64);
-    zs.next_in = const_cast<Bytef *>(data);
-    zs.avail_in = static_cast<uInt>(size);
-    std::size_t produced = 0;
-    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-    while (ok) {
-        if (produced == out.size()) out.resize(out.size() * 2);
-        zs.next_out = out.data() + produced;
-        zs.avail_out = static_cast<uInt>(out.size() - produced);
-        const int rc = deflate(&zs, flush);
-        produced = out.size() - zs.avail_out;
-        if (rc == Z_STREAM_END) break;
-        if (rc != Z_OK && rc != Z_BUF_ERROR) ok = false;
-        // A sync flush is complete once all input went in and room was left over.
-        if (!last && zs.avail_in == 0 && zs.avail_out > 0) break;
+bool DeflateChunk(int level, const uint8_t *data, std::size_t size, bool last,
+                  std::vector<uint8_t> &out) {
+    libdeflate_compressor *compressor = CompressorFor(LibdeflateLevel(level));
+    if (!compressor) return false;
+    // A buffer kept per thread: a fresh zero-filled one for every chunk costs more than the
+    // copy of the (smaller) result.
+    thread_local std::unique_ptr<uint8_t[]> buffer;
+    thread_local std::size_t capacity = 0;
+    const std::size_t bound = libdeflate_deflate_compress_bound(compressor, size);
+    if (bound > capacity) {
+        buffer.reset(new uint8_t[bound]);
+        capacity = bound;
     }
-    deflateEnd(&zs);
-    out.resize(produced);
-    return ok;
+    const std::size_t n = libdeflate_deflate_compress(compressor, data, size, buffer.get(), bound);
+    if (n == 0) return false;
+    out.reserve(n + 8);
+    out.assign(buffer.get(), buffer.get() + n);
+    if (last || MakeJoinable(out)) return true;
+    return ZlibChunk(level, data, size, last, out);
 }
 
 uint32_t Crc32(uint32_t crc, const uint8_t *data, std::size_t size) {

@@ -3,8 +3,11 @@
 #pragma once
 
 #include "LineEnds.h"
+#include "Progress.h"
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace tesk {
@@ -34,6 +37,18 @@ struct EntryPlan {
     LineEnds lineEnds = LineEnds::Keep;
 };
 
+// Told on the engine caller's thread while an entry's data is awaited and read.
+class EntryObserver {
+public:
+    // Every ProgressClock::kWaitStep while a wait for the workers goes on.
+    virtual void Waiting() = 0;
+    // done bytes of the entry's data have been read.
+    virtual void Advanced(uint64_t done) = 0;
+
+protected:
+    ~EntryObserver() = default;
+};
+
 // Threading: every member is called on the engine caller's thread; the work runs on the pool.
 class EntryData {
 public:
@@ -54,8 +69,22 @@ public:
     // Drops buffers and stops outstanding work. Idempotent.
     virtual void Release() = 0;
 
+    void Observe(EntryObserver *observer) { observer_ = observer; }
+
 protected:
+    // cv.wait(lock, ready), telling the observer (with the lock released) while it lasts.
+    template <typename Ready>
+    void WaitTelling(std::unique_lock<std::mutex> &lock, std::condition_variable &cv, Ready ready) {
+        while (!cv.wait_for(lock, ProgressClock::kWaitStep, ready)) {
+            if (!observer_) continue;
+            lock.unlock();
+            observer_->Waiting();
+            lock.lock();
+        }
+    }
+
     bool started_ = false;
+    EntryObserver *observer_ = nullptr;
 };
 
 }  // namespace tesk::zip

@@ -8,7 +8,12 @@ namespace tesk::zip {
 EntrySource::EntrySource(RunContext &context, std::unique_ptr<EntryData> data, EntryInfo &&info)
     : context_(context), data_(std::move(data)), info_(std::move(info)) {
     zip_error_init(&error_);
+    data_->Observe(this);
 }
+
+void EntrySource::Waiting() { context_.progress.Tick(); }
+
+void EntrySource::Advanced(uint64_t done) { context_.progress.EntryAdvanced(done); }
 
 zip_source_t *EntrySource::Create(RunContext &context, std::unique_ptr<EntryData> data,
                                   EntryInfo &&info, EntrySource **self) {
@@ -98,6 +103,9 @@ zip_int64_t EntrySource::Open() {
         context_.service(info_.name.c_str(), static_cast<int32_t>(info_.name.size())) == 1)
         return Fail({ZP_ERR_ABORT, "zip error: stopped before " + info_.name}, ZIP_ER_CANCELLED);
     context_.scheduler.EnsureStarted(data_.get());
+    if (info_.size >= RunProgress::kLargeEntry)
+        context_.progress.EntryBegins((info_.replacing ? "updating: " : "  adding: ") + info_.name,
+                                      info_.size);
     return 0;
 }
 
@@ -125,6 +133,7 @@ void EntrySource::Close() {
             line += " (deflated " + std::to_string(static_cast<int>(std::lround(saved))) + "%)";
         }
         context_.reporter.Entry(line);
+        context_.progress.EntryDone(info_.size);
     }
     context_.scheduler.Finished(data_.get());
     data_->Release();

@@ -15,13 +15,14 @@ namespace tesk::zip {
 
 struct EntryInfo {
     std::string name;
+    uint64_t size = 0;        // of the file, as found
     std::time_t mtime = 0;
     bool replacing = false;
     zip_t *archive = nullptr;
     zip_uint64_t index = 0;   // set once the entry was added
 };
 
-class EntrySource {
+class EntrySource final : EntryObserver {
 public:
     // Returns the source, owned by libzip from then on (it frees this object with it).
     // Null on failure; nothing is leaked.
@@ -40,6 +41,8 @@ private:
     zip_int64_t Read(void *buffer, zip_uint64_t len);
     void Close();
     zip_int64_t Fail(const Failure &failure, int zipError);
+    void Waiting() override;
+    void Advanced(uint64_t done) override;
 
     RunContext &context_;
     std::unique_ptr<EntryData> data_;

@@ -24,8 +24,13 @@ void Reporter::Warning(std::string_view text) const {
 
 void Reporter::Error(std::string_view text) const { Send(text); }
 
+void Reporter::Progress(std::string_view text) const {
+    if (ShowsProgress()) Send(text);
+}
+
 void Reporter::Send(std::string_view text) const {
     if (!print_) return;
+    clock_.Sent();
     const std::string copy(CutUtf8(text, kMaxMessage));
     print_(copy.c_str(), static_cast<int32_t>(copy.size()));
 }

@@ -1,6 +1,7 @@
 // The run's messages to the caller's print callback, filtered by the message level.
 #pragma once
 
+#include "Progress.h"
 #include "vbzip11.h"
 
 #include <string>
@@ -11,7 +12,7 @@ namespace tesk::zip {
 enum class MessageLevel { Verbose, Normal, Quiet };
 
 // Verbose: entry lines, summary, warnings and errors. Normal: summary, warnings, errors.
-// Quiet: errors only. Every text is cut to less than 1024 bytes (at a UTF-8 character
+// Quiet: errors only. Progress lines come at Verbose and Normal. Every text is cut to less than 1024 bytes (at a UTF-8 character
 // boundary), since callers drop longer ones. Call only on the thread that called the engine.
 class Reporter {
 public:
@@ -21,6 +22,10 @@ public:
     void Summary(std::string_view text) const;
     void Warning(std::string_view text) const;
     void Error(std::string_view text) const;
+    void Progress(std::string_view text) const;
+    bool ShowsProgress() const { return level_ != MessageLevel::Quiet; }
+    // A progress line is due: nothing was sent for a while.
+    bool ProgressDue() const { return clock_.Due(); }
 
     static constexpr std::size_t kMaxMessage = 1023;
 
@@ -29,6 +34,7 @@ private:
 
     ZpPrintCallback print_;
     MessageLevel level_;
+    mutable ProgressClock clock_;  // since the last message of any kind
 };
 
 // Cuts text to at most maxBytes without splitting a UTF-8 sequence.

@@ -5,6 +5,7 @@
 #include "CompressionScheduler.h"
 #include "EntryData.h"
 #include "Reporter.h"
+#include "RunProgress.h"
 #include "vbzip11.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ struct RunTotals {
 
 struct RunContext {
     RunContext(const Reporter &r, ZpServiceCallback s, CompressionScheduler &c)
-        : reporter(r), service(s), scheduler(c) {}
+        : reporter(r), service(s), scheduler(c), progress(r) {}
 
     // Keeps the first failure and reports it; later ones follow from it.
     void Fail(const Failure &f) {
@@ -30,6 +31,7 @@ struct RunContext {
     const Reporter &reporter;
     ZpServiceCallback service;
     CompressionScheduler &scheduler;
+    RunProgress progress;
     Failure failure;
     RunTotals totals;
 };

@@ -35,24 +35,30 @@ int OpenSourceFile(const std::string &path, Failure &failure) {
     return fd;
 }
 
-bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
-            std::vector<uint8_t> &out, Failure &failure) {
-    const std::size_t start = out.size();
-    out.resize(start + len);
-    uint64_t done = 0;
-    while (done < len) {
-        const ssize_t n = ::pread(fd, out.data() + start + done, len - done,
-                                  static_cast<off_t>(offset + done));
+bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len, uint8_t *out,
+            uint64_t &got, Failure &failure) {
+    got = 0;
+    while (got < len) {
+        const ssize_t n = ::pread(fd, out + got, len - got, static_cast<off_t>(offset + got));
         if (n < 0) {
             if (errno == EINTR) continue;
             SetReadFailure(failure, path, std::strerror(errno));
             return false;
         }
         if (n == 0) break;
-        done += static_cast<uint64_t>(n);
+        got += static_cast<uint64_t>(n);
     }
-    out.resize(start + done);
     return true;
+}
+
+bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
+            std::vector<uint8_t> &out, Failure &failure) {
+    const std::size_t start = out.size();
+    out.resize(start + len);
+    uint64_t got = 0;
+    const bool ok = ReadAt(fd, path, offset, len, out.data() + start, got, failure);
+    out.resize(start + got);
+    return ok;
 }
 
 uint8_t *Scratch::Reserve(std::size_t size, std::size_t keep) {

@@ -15,6 +15,9 @@ int OpenSourceFile(const std::string &path, Failure &failure);
 // Reads from fd at offset until len bytes or the end of the file; appends to out.
 bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
             std::vector<uint8_t> &out, Failure &failure);
+// The same into out, which has room for len bytes; got is what was read.
+bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len, uint8_t *out,
+            uint64_t &got, Failure &failure);
 
 // A growable byte buffer that is never zero-filled, so that one worker thread can reuse it
 // from file to file without the cost of fresh pages.

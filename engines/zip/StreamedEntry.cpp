@@ -11,8 +11,6 @@
 namespace tesk::zip {
 namespace {
 
-constexpr uint64_t kDictionary = 32768;
-
 // Line ends of a whole file: Keep when it is not text; sets size to the converted length.
 bool ScanText(int fd, const EntryPlan &plan, uint64_t fileSize, LineEnds &mode, uint64_t &size,
               Failure &failure) {
@@ -121,47 +119,43 @@ void StreamedEntry::RunBlock(const std::shared_ptr<Work> &work, uint64_t index) 
     const EntryPlan &plan = work->plan;
     Block block;
     try {
-        // Read the block with one byte of context on each side and, for deflate, the
-        // 32 KiB before it as the dictionary.
+        // Read the block with one byte of context on each side, for line ends.
         const uint64_t start = index * kBlockSize;
         const uint64_t len = index + 1 == work->blockCount ? (work->fileSize > start ? work->fileSize - start : 0)
                                                            : kBlockSize;
-        const uint64_t lead = std::min<uint64_t>(start, stored ? 1 : kDictionary + 1);
-        std::vector<uint8_t> raw;
-        if (!ReadAt(work->fd, plan.path, start - lead, lead + len + 1, raw, block.failure))
+        const uint64_t lead = std::min<uint64_t>(start, 1);
+        // Kept by each worker thread from block to block: fresh pages cost more than reading.
+        thread_local Scratch rawBuffer;
+        uint8_t *raw = rawBuffer.Reserve(kBlockSize + 2);
+        uint64_t read = 0;
+        if (!ReadAt(work->fd, plan.path, start - lead, lead + len + 1, raw, read, block.failure))
             throw block.failure;
-        const uint64_t got = raw.size() > lead ? std::min<uint64_t>(raw.size() - lead, len) : 0;
-        const uint8_t *data = raw.data() + lead;
-        const int before = lead > 0 ? raw[lead - 1] : -1;
-        const int after = raw.size() > lead + got ? raw[lead + got] : -1;
+        const uint64_t got = read > lead ? std::min<uint64_t>(read - lead, len) : 0;
+        const uint8_t *data = raw + lead;
+        const int before = lead > 0 ? raw[0] : -1;
+        const int after = read > lead + got ? raw[lead + got] : -1;
 
         std::vector<uint8_t> converted;
-        ConvertLineEnds(plan.lineEnds, data, got, before, after, converted);
-        block.crc = Crc32(0, converted.data(), converted.size());
-        block.length = converted.size();
-
-        std::vector<uint8_t> dictionary;
-        if (!stored && lead > 1) {
-            ConvertLineEnds(plan.lineEnds, raw.data() + 1, lead - 1, raw[0], got > 0 ? data[0] : -1,
-                            dictionary);
-            if (dictionary.size() > kDictionary)
-                dictionary.erase(dictionary.begin(), dictionary.end() - kDictionary);
+        const uint8_t *input = data;
+        std::size_t inputSize = got;
+        if (plan.lineEnds != LineEnds::Keep) {
+            ConvertLineEnds(plan.lineEnds, data, got, before, after, converted);
+            input = converted.data();
+            inputSize = converted.size();
         }
-        if (stored) {
-            block.bytes.swap(converted);
-        } else {
+        block.crc = Crc32(0, input, inputSize);
+        block.length = inputSize;
+
+        if (!stored) {
             const bool last = index + 1 == work->blockCount;
-            if (!DeflateBlock(plan.level, dictionary.data(), dictionary.size(), converted.data(),
-                              converted.size(), last, block.bytes)) {
+            if (!DeflateChunk(plan.level, input, inputSize, last, block.bytes)) {
                 block.failure = {ZP_ERR_MEMORY, "zip error: cannot compress " + plan.path};
                 throw block.failure;
             }
             // An incompressible first block stores the whole file.
-            if (deciding && block.bytes.size() >= converted.size()) {
-                stored = true;
-                block.bytes.swap(converted);
-            }
+            if (deciding && block.bytes.size() >= inputSize) stored = true;
         }
+        if (stored) block.bytes.assign(input, input + inputSize);
     } catch (const Failure &) {
     } catch (const std::bad_alloc &) {
         block.failure = {ZP_ERR_MEMORY, "zip error: out of memory reading " + plan.path};
@@ -184,7 +178,8 @@ void StreamedEntry::RunBlock(const std::shared_ptr<Work> &work, uint64_t index) 
 
 bool StreamedEntry::WaitHeader(EntryHeader &header, Failure &failure) {
     std::unique_lock<std::mutex> lock(work_->mutex);
-    work_->changed.wait(lock, [this] { return work_->headerReady || work_->failure.code != 0; });
+    WaitTelling(lock, work_->changed,
+                [this] { return work_->headerReady || work_->failure.code != 0; });
     if (work_->failure.code != 0) {
         failure = work_->failure;
         return false;
@@ -199,10 +194,11 @@ int64_t StreamedEntry::Read(void *buffer, uint64_t len, Failure &failure) {
     if (!WaitHeader(header, failure)) return -1;
     std::unique_lock<std::mutex> lock(work_->mutex);
     uint64_t copied = 0;
+    bool advanced = false;
     auto *out = static_cast<uint8_t *>(buffer);
     while (copied < len && work_->consumed < work_->blockCount) {
         const uint64_t index = work_->consumed;
-        work_->changed.wait(lock, [&] {
+        WaitTelling(lock, work_->changed, [&] {
             auto it = work_->blocks.find(index);
             return it != work_->blocks.end() && it->second.ready;
         });
@@ -223,8 +219,11 @@ int64_t StreamedEntry::Read(void *buffer, uint64_t len, Failure &failure) {
             offsetInBlock_ = 0;
             ++work_->consumed;
             SubmitMore(work_);
+            advanced = true;
         }
     }
+    lock.unlock();
+    if (advanced && observer_) observer_->Advanced(size_);
     return static_cast<int64_t>(copied);
 }
 
