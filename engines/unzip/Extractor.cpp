@@ -41,6 +41,7 @@ Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callback
       directory_(directory),
       checks_(std::move(checks)),
       decoder_(decoder),
+      progress_(reporter.clock(), [&reporter](const std::string &line) { reporter.Progress(line); }),
       passwords_(callbacks.PasswordCallback),
       replace_(options, callbacks.ReplaceCallback) {}
 
@@ -63,7 +64,10 @@ void Extractor::Run(EntrySelection &selection) {
     std::vector<size_t> selected;
     for (size_t i = 0; i < entries.size(); ++i)
         if (selection.Selects(entries[i].name)) selected.push_back(i);
-    prefetcher_ = std::make_unique<Prefetcher>(archive_, directory_, checks_, selected);
+    prefetcher_ = std::make_unique<Prefetcher>(archive_, directory_, checks_, selected, testing);
+    uint64_t selectedBytes = 0;
+    for (size_t i : selected) selectedBytes += entries[i].size;
+    progress_.Plan(selected.size(), selectedBytes);
 
     size_t done = 0, skipped = 0, failed = 0;
     bool stopped = false;
@@ -79,6 +83,7 @@ void Extractor::Run(EntrySelection &selection) {
         case Outcome::Failed: ++failed; break;
         case Outcome::Ignored: break;
         }
+        progress_.EntryDone(entries[i].size);
     }
     prefetcher_.reset();  // stops the worker
     // Children were created after their parents: going backwards sets a folder's time
@@ -249,12 +254,44 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     return Outcome::Done;
 }
 
+DecodeResult Extractor::Drain(EntryStream &stream, OutputSink &sink) {
+    std::vector<uint8_t> chunk;
+    for (;;) {
+        switch (stream.Next(chunk)) {
+        case EntryStream::Got::Chunk:
+            if (!sink.Write(chunk.data(), chunk.size())) {
+                stream.Abandon();
+                return {DecodeStatus::OutputError, sink.error()};
+            }
+            break;
+        case EntryStream::Got::Nothing:
+            // Testing keeps no data: the worker's count is the progress.
+            if (options_.TestZip) progress_.EntryAdvanced(stream.produced());
+            progress_.Tick();
+            break;
+        case EntryStream::Got::End: {
+            DecodeResult result = stream.result();
+            if (result.status == DecodeStatus::Ok && !sink.Finish())
+                result = {DecodeStatus::OutputError, sink.error()};
+            return result;
+        }
+        }
+    }
+}
+
 DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
     const CentralEntry &entry = directory_.entries()[index];
+    if (entry.size >= RunProgress::kLargeEntry)
+        progress_.EntryBegins((options_.TestZip ? "    testing: " : "  inflating: ") + entry.name,
+                              entry.size);
+    const auto advanced = [this](uint64_t done) { progress_.EntryAdvanced(done); };
     if (!entry.encrypted()) {
-        OutputSink *sink = makeSink();
-        if (!sink) return {DecodeStatus::OutputError, {}};
-        if (auto ready = prefetcher_->Take(index)) {
+        OutputSink *made = makeSink();
+        if (!made) return {DecodeStatus::OutputError, {}};
+        CountingSink counted(*made, advanced);
+        OutputSink *sink = &counted;
+        if (auto ready = prefetcher_->Take(index, [this] { progress_.Tick(); })) {
+            if (ready->stream) return Drain(*ready->stream, *sink);
             DecodeResult result = ready->result;
             if (result.status == DecodeStatus::Ok &&
                 (!sink->Write(ready->bytes.data(), ready->bytes.size()) || !sink->Finish()))
@@ -267,9 +304,10 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
     passwords_.BeginEntry();
     DecodeResult last{DecodeStatus::WrongPassword, {}};
     while (auto password = passwords_.Next(entry.name)) {
-        OutputSink *sink = makeSink();
-        if (!sink) return {DecodeStatus::OutputError, {}};
-        last = decoder_.Decode(index, entry, checks_[index].dataStart, password->c_str(), *sink);
+        OutputSink *made = makeSink();
+        if (!made) return {DecodeStatus::OutputError, {}};
+        CountingSink sink(*made, advanced);
+        last = decoder_.Decode(index, entry, checks_[index].dataStart, password->c_str(), sink);
         switch (last.status) {
         case DecodeStatus::Ok:
             passwords_.Worked(*password);

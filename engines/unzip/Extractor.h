@@ -12,6 +12,7 @@
 #include "PasswordSource.h"
 #include "ReplacePolicy.h"
 #include "Reporter.h"
+#include "RunProgress.h"
 #include "vbuzip10.h"
 
 #include <functional>
@@ -47,6 +48,8 @@ private:
 
     // Decodes with the passwords the entry needs; makeSink gives a fresh sink for each try.
     DecodeResult DecodeEntry(size_t index, const SinkMaker &makeSink);
+    // Writes what a worker decodes as it comes.
+    DecodeResult Drain(EntryStream &stream, OutputSink &sink);
     // Reports an entry that failed validation.
     bool Faulty(size_t index);
     // Reports a folder that could not be opened: a link in the way is a refusal.
@@ -63,6 +66,7 @@ private:
     std::vector<EntryCheck> checks_;
     EntryDecoder &decoder_;
     std::unique_ptr<Prefetcher> prefetcher_;
+    RunProgress progress_;
     PasswordSource passwords_;
     ReplacePolicy replace_;
     OutputTree tree_;

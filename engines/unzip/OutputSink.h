@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tesk::unzip {
@@ -61,6 +62,30 @@ private:
     bool text_;
     bool pendingCr_ = false;  // a CR at the end of the last block
     std::string converted_;
+};
+
+}  // namespace tesk::unzip
+
+namespace tesk::unzip {
+
+// Passes everything on to another sink and tells how many bytes went through so far.
+class CountingSink final : public OutputSink {
+public:
+    CountingSink(OutputSink &next, std::function<void(uint64_t)> advanced)
+        : next_(next), advanced_(std::move(advanced)) {}
+    bool Write(const uint8_t *data, size_t size) override {
+        if (!next_.Write(data, size)) return false;
+        done_ += size;
+        advanced_(done_);
+        return true;
+    }
+    bool Finish() override { return next_.Finish(); }
+    std::string error() const override { return next_.error(); }
+
+private:
+    OutputSink &next_;
+    std::function<void(uint64_t)> advanced_;
+    uint64_t done_ = 0;
 };
 
 }  // namespace tesk::unzip

@@ -1,21 +1,30 @@
 #include "Prefetcher.h"
 
+#include "Progress.h"
+
 #include <algorithm>
+#include <new>
 #include <system_error>
 
 namespace tesk::unzip {
 
 Prefetcher::Prefetcher(const ArchiveMap &archive, const CentralDirectory &directory,
-                       const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected)
-    : archive_(archive), directory_(directory), checks_(checks) {
+                       const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected,
+                       bool testing)
+    : archive_(archive), directory_(directory), checks_(checks), testing_(testing) {
+    bool anyStream = false;
     for (size_t index : selected) {
         const CentralEntry &entry = directory.entries()[index];
         if (checks[index].fault == EntryFault::None && !entry.encrypted() && !entry.isFolder() &&
-            !entry.isSymlink() && EntryDecoder::FitsInMemory(entry))
+            !entry.isSymlink() &&
+            (EntryDecoder::FitsInMemory(entry) || entry.method == kMethodDeflated)) {
             plan_.push_back(index);
+            anyStream = anyStream || Streams(plan_.size() - 1);
+        }
     }
+    // A stream is worth a worker even alone: inflating overlaps with writing.
     const unsigned processors = std::thread::hardware_concurrency();
-    if (plan_.size() < 2 || processors < 2) {
+    if ((plan_.size() < 2 && !anyStream) || processors < 2) {
         plan_.clear();
         return;
     }
@@ -41,13 +50,23 @@ Prefetcher::~Prefetcher() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
+        for (auto &stream : streams_) stream->Abandon();
     }
     changed_.notify_all();
     for (std::thread &worker : workers_) worker.join();
 }
 
+bool Prefetcher::Streams(size_t position) const {
+    return !EntryDecoder::FitsInMemory(directory_.entries()[plan_[position]]);
+}
+
+// What an entry counts against the budget: a stream holds its queue at most.
 uint64_t Prefetcher::SizeAt(size_t position) const {
-    return directory_.entries()[plan_[position]].size;
+    return Streams(position) ? kStreamBound : directory_.entries()[plan_[position]].size;
+}
+
+void Prefetcher::Drop(Prefetched &entry) {
+    if (entry.stream) entry.stream->Abandon();
 }
 
 void Prefetcher::Work(ZipHandle &zip) {
@@ -87,8 +106,31 @@ void Prefetcher::WorkThrough(ZipHandle &zip) {
             }
         }
         const size_t index = plan_[position];
-        done.result = decoder.DecodeToMemory(index, directory_.entries()[index],
-                                             checks_[index].dataStart, done.bytes);
+        const CentralEntry &entry = directory_.entries()[index];
+        if (Streams(position)) {
+            // Handed over at once: the calling thread takes the chunks while they come.
+            auto stream = std::make_shared<EntryStream>(!testing_, kStreamBound);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                streams_.push_back(stream);
+                if (stop_ || position < nextTake_) {
+                    if (position < nextTake_) claimedBytes_ -= SizeAt(position);
+                    continue;
+                }
+                done.stream = stream;
+                ready_.emplace(position, std::move(done));
+            }
+            changed_.notify_all();
+            DecodeResult result;
+            try {
+                result = decoder.Decode(index, entry, checks_[index].dataStart, nullptr, stream->sink());
+            } catch (const std::bad_alloc &) {
+                result = {DecodeStatus::NoMemory, {}};
+            }
+            stream->Finish(result);
+            continue;
+        }
+        done.result = decoder.DecodeToMemory(index, entry, checks_[index].dataStart, done.bytes);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (position < nextTake_)
@@ -108,7 +150,7 @@ void Prefetcher::Recycle(std::vector<uint8_t> &&buffer) {
     if (spare_.size() < kSpares) spare_.push_back(std::move(buffer));
 }
 
-std::optional<Prefetched> Prefetcher::Take(size_t index) {
+std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<void()> &idle) {
     if (plan_.empty()) return std::nullopt;
     std::unique_lock<std::mutex> lock(mutex_);
     // Planned entries before this one were passed over by the calling thread. Those still
@@ -117,6 +159,7 @@ std::optional<Prefetched> Prefetcher::Take(size_t index) {
         const auto dropped = ready_.find(nextTake_);
         if (dropped != ready_.end()) {
             claimedBytes_ -= SizeAt(nextTake_);
+            Drop(dropped->second);
             ready_.erase(dropped);
         }
         ++nextTake_;
@@ -124,7 +167,12 @@ std::optional<Prefetched> Prefetcher::Take(size_t index) {
     changed_.notify_all();
     if (nextTake_ == plan_.size() || plan_[nextTake_] != index) return std::nullopt;
     const size_t position = nextTake_;
-    changed_.wait(lock, [&] { return failed_ || ready_.count(position) != 0; });
+    while (!changed_.wait_for(lock, ProgressClock::kWaitStep,
+                              [&] { return failed_ || ready_.count(position) != 0; })) {
+        lock.unlock();
+        idle();
+        lock.lock();
+    }
     const auto found = ready_.find(position);
     if (found == ready_.end()) return std::nullopt;
     Prefetched taken = std::move(found->second);

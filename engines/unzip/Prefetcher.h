@@ -5,11 +5,13 @@
 #include "ArchiveMap.h"
 #include "CentralDirectory.h"
 #include "EntryDecoder.h"
+#include "EntryStream.h"
 #include "EntryValidation.h"
 #include "ZipHandle.h"
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,31 +24,38 @@ namespace tesk::unzip {
 struct Prefetched {
     DecodeResult result;
     std::vector<uint8_t> bytes;  // the entry's checked contents when result is Ok
+    // Set instead for an entry too large for memory: still being decoded by a worker.
+    std::shared_ptr<EntryStream> stream;
 };
 
 // Each worker has its own libzip handle and decoder and never calls back. Together they
 // hold at most kBudget bytes of entries decoded or being decoded beyond the one the
 // calling thread needs next, which may always be decoded. Only entries that need no
-// password and fit in memory are decoded ahead; the calling thread decodes the others
-// itself. Take must be called with rising indices; planned entries it passes over are
-// dropped.
+// password are decoded ahead: whole when they fit in memory, else (deflated ones) as a
+// stream of chunks, kStreamBound bytes at most in its queue; the calling thread decodes
+// the others itself. Take must be called with rising indices; planned entries it passes
+// over are dropped.
 class Prefetcher {
 public:
     static constexpr uint64_t kBudget = 48ull << 20;
     static constexpr size_t kMaxAhead = 256;
     static constexpr unsigned kMaxWorkers = 4;
+    static constexpr uint64_t kStreamBound = 16ull << 20;
 
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
-    // per processor (at most kMaxWorkers) unless fewer than two qualify.
+    // per processor (at most kMaxWorkers) unless fewer than two qualify and none streams.
+    // testing: streamed entries are only checked, their data is not kept.
     Prefetcher(const ArchiveMap &archive, const CentralDirectory &directory,
-               const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected);
+               const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected,
+               bool testing);
     ~Prefetcher();
     Prefetcher(const Prefetcher &) = delete;
     Prefetcher &operator=(const Prefetcher &) = delete;
 
-    // The decoded entry, waiting for the workers if need be; nothing when the entry is not
-    // decoded ahead.
-    std::optional<Prefetched> Take(size_t index);
+    // The decoded entry (or its stream), waiting for the workers if need be, with idle
+    // called every ProgressClock::kWaitStep meanwhile; nothing when the entry is not decoded
+    // ahead.
+    std::optional<Prefetched> Take(size_t index, const std::function<void()> &idle);
     // Hands a taken entry's buffer back for reuse: fresh buffers cost page faults and
     // zero-filling for every entry.
     void Recycle(std::vector<uint8_t> &&buffer);
@@ -55,11 +64,15 @@ private:
     void Work(ZipHandle &zip);
     void WorkThrough(ZipHandle &zip);
     uint64_t SizeAt(size_t position) const;
+    bool Streams(size_t position) const;
+    // Drops a prefetched entry that will never be taken.
+    void Drop(Prefetched &entry);
 
     const ArchiveMap &archive_;
     const CentralDirectory &directory_;
     const std::vector<EntryCheck> &checks_;
     std::vector<size_t> plan_;
+    const bool testing_;
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -68,6 +81,7 @@ private:
     size_t nextClaim_ = 0;       // position of the next entry a worker takes up
     size_t nextTake_ = 0;        // position of the first entry not yet taken or passed over
     std::vector<std::vector<uint8_t>> spare_;
+    std::vector<std::shared_ptr<EntryStream>> streams_;  // every stream made, to stop them
     bool stop_ = false;
     bool failed_ = false;  // a worker gave up (out of memory); its entry never comes
     std::vector<std::unique_ptr<ZipHandle>> handles_;  // one per worker

@@ -7,6 +7,7 @@ namespace tesk::unzip {
 void Reporter::Send(const std::string &text) {
     // Callers may ignore texts of 32,000 bytes or more: cut longer ones short.
     constexpr size_t kLongest = 31999;
+    clock_.Sent();
     if (print_) print_(text.data(), static_cast<int32_t>(std::min(text.size(), kLongest)));
 }
 
@@ -20,6 +21,10 @@ void Reporter::Problem(int32_t code, const std::string &text) {
 }
 
 void Reporter::Summary(const std::string &text) {
+    if (level_ <= 1) Send(text);
+}
+
+void Reporter::Progress(const std::string &text) {
     if (level_ <= 1) Send(text);
 }
 

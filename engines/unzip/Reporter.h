@@ -1,6 +1,7 @@
 // Messages of one engine call and its result code.
 #pragma once
 
+#include "Progress.h"
 #include "vbuzip10.h"
 
 #include <string>
@@ -20,6 +21,10 @@ public:
     void Problem(int32_t code, const std::string &text);
     // The closing summary (levels 0 and 1).
     void Summary(const std::string &text);
+    // A progress line (levels 0 and 1).
+    void Progress(const std::string &text);
+    // Reset by every message sent.
+    const ProgressClock &clock() const { return clock_; }
 
     void Raise(int32_t code);
     int32_t result() const { return result_; }
@@ -30,6 +35,7 @@ private:
     UzPrintCallback print_;
     int32_t level_;
     int32_t result_ = UZ_OK;
+    ProgressClock clock_;
 };
 
 }  // namespace tesk::unzip

@@ -25,7 +25,7 @@ void Reporter::Warning(std::string_view text) const {
 void Reporter::Error(std::string_view text) const { Send(text); }
 
 void Reporter::Progress(std::string_view text) const {
-    if (ShowsProgress()) Send(text);
+    if (level_ != MessageLevel::Quiet) Send(text);
 }
 
 void Reporter::Send(std::string_view text) const {

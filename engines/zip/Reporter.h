@@ -23,9 +23,8 @@ public:
     void Warning(std::string_view text) const;
     void Error(std::string_view text) const;
     void Progress(std::string_view text) const;
-    bool ShowsProgress() const { return level_ != MessageLevel::Quiet; }
-    // A progress line is due: nothing was sent for a while.
-    bool ProgressDue() const { return clock_.Due(); }
+    // Reset by every message sent.
+    const ProgressClock &clock() const { return clock_; }
 
     static constexpr std::size_t kMaxMessage = 1023;
 

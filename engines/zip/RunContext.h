@@ -19,7 +19,10 @@ struct RunTotals {
 
 struct RunContext {
     RunContext(const Reporter &r, ZpServiceCallback s, CompressionScheduler &c)
-        : reporter(r), service(s), scheduler(c), progress(r) {}
+        : reporter(r),
+          service(s),
+          scheduler(c),
+          progress(r.clock(), [&r](const std::string &line) { r.Progress(line); }) {}
 
     // Keeps the first failure and reports it; later ones follow from it.
     void Fail(const Failure &f) {

@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <set>
+#include <thread>
 #include <zlib.h>
 
 namespace unziptest {
 namespace {
 
 Harness *g_current = nullptr;
+std::thread::id g_caller;
 
 int32_t TESK_CALL OnPrint(const char *text, int32_t length) {
+    if (std::this_thread::get_id() != g_caller) g_current->foreignThread = true;
     g_current->messages.emplace_back(text, static_cast<size_t>(length));
     return 0;
 }
@@ -90,6 +94,7 @@ int32_t Harness::Call() {
     const auto includeTable = NameTable(include);
     const auto excludeTable = NameTable(exclude);
     g_current = this;
+    g_caller = std::this_thread::get_id();
     const int32_t result =
         Wiz_SingleEntryUnzip(static_cast<int32_t>(include.size()), includeTable.data(),
                              static_cast<int32_t>(exclude.size()), excludeTable.data(), &options,
@@ -102,6 +107,19 @@ std::string Harness::AllMessages() const {
     std::string all;
     for (const auto &m : messages) all += m + "\n";
     return all;
+}
+
+bool IsProgressLine(const std::string &text) {
+    static const std::regex run(R"(  \d+ of \d+ entries \(\d+%\))");
+    static const std::regex entry(R"((  inflating|    testing): .* \d+%)");
+    return std::regex_match(text, run) || std::regex_match(text, entry);
+}
+
+std::vector<std::string> Harness::MessagesWithoutProgress() const {
+    std::vector<std::string> kept;
+    for (const auto &m : messages)
+        if (!IsProgressLine(m)) kept.push_back(m);
+    return kept;
 }
 
 bool Harness::HasMessage(const std::string &text) const {

@@ -44,16 +44,22 @@ public:
     std::vector<std::string> messages, replaceAsked, serviceNames;
     std::vector<PasswordQuery> passwordQueries;
     std::vector<ListedEntry> listed;
+    bool foreignThread = false;  // a message came from another thread than the caller's
 
     int32_t List(const std::string &archive);
     int32_t Extract(const std::string &archive, const std::string &folder);
     int32_t Call();
     std::string AllMessages() const;
+    // The messages less the progress lines, which come only when work takes a while.
+    std::vector<std::string> MessagesWithoutProgress() const;
     bool HasMessage(const std::string &text) const;
 
 private:
     std::string archive_, folder_;
 };
+
+// A progress line: "  N of M entries (P%)", or an entry's name with its percentage.
+bool IsProgressLine(const std::string &text);
 
 // Runs a python3 script that has zipcraft imported.
 testsupport::CommandResult Craft(const std::string &body);

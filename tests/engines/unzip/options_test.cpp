@@ -2,6 +2,8 @@
 // restored attributes, stopping.
 #include "UnzipHarness.h"
 
+#include <algorithm>
+
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -166,6 +168,42 @@ TEST(Messages, LevelsFilterWhatIsSent) {
     quiet.include = {"nothing"};
     EXPECT_EQ(quiet.Extract(zip, tmp / "2"), UZ_ERR_NOMATCH);
     EXPECT_EQ(quiet.messages, (std::vector<std::string>{"error: no entry matches nothing"}));
+}
+
+// The entry's own progress lines, in order, as percentages.
+std::vector<int> EntryPercentages(const Harness &h, const std::string &prefix) {
+    std::vector<int> percentages;
+    for (const auto &m : h.messages)
+        if (m.rfind(prefix, 0) == 0 && IsProgressLine(m))
+            percentages.push_back(std::stoi(m.substr(m.rfind(' ') + 1)));
+    return percentages;
+}
+
+TEST(Messages, ProgressLinesDuringALargeEntry) {
+    // The window repaints on each message: a long entry must send some on its way, also at
+    // the summary level, and always from the calling thread.
+    TempDir tmp;
+    const std::string zip = tmp / "big.zip";
+    ASSERT_EQ(testsupport::RunPython(R"(
+import random, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    z.writestr('big.bin', random.Random(3).randbytes(100 * 1024 * 1024))
+)", ShellQuote(zip)).exitCode, 0);
+    Harness h;
+    h.options.MessageLevel = 1;
+    ASSERT_EQ(h.Extract(zip, tmp / "out"), UZ_OK) << h.AllMessages();
+    const std::vector<int> seen = EntryPercentages(h, "  inflating: big.bin ");
+    EXPECT_GE(seen.size(), 9u) << h.AllMessages();  // each tenth at least
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << h.AllMessages();
+    EXPECT_EQ(h.MessagesWithoutProgress(),
+              (std::vector<std::string>{"Done: 1 extracted, 0 skipped, 0 failed"}));
+    EXPECT_FALSE(h.foreignThread);
+
+    Harness quiet;
+    quiet.options.MessageLevel = 2;
+    quiet.options.OverwriteExisting = 1;
+    ASSERT_EQ(quiet.Extract(zip, tmp / "out"), UZ_OK);
+    EXPECT_TRUE(quiet.messages.empty()) << quiet.AllMessages();
 }
 
 TEST(Replace, OverwriteOrKeepWithoutAsking) {

@@ -2,6 +2,7 @@
 // messages.
 #include "ZipHarness.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
@@ -152,6 +153,28 @@ TEST_F(ZipContent, CommentAndLineEnds) {
     ASSERT_EQ(Zip({"unix.txt", "bin.dat"}, o), ZP_OK);
     EXPECT_EQ(Read(Archive(), "unix.txt"), "one\r\ntwo\r\nthree\r\n");
     EXPECT_EQ(Read(Archive(), "bin.dat"), std::string("a\r\nb\0c\n", 7));
+}
+
+TEST_F(ZipContent, ProgressLinesDuringALargeEntry) {
+    // The window repaints on each message: a long entry must send some on its way, also
+    // without verbose messages, and always from the calling thread.
+    WriteFile(Path("big.txt"), TextData(100u << 20));
+    ZipOptions o = Options();
+    o.LevelChar = '1';
+    ASSERT_EQ(Zip({"big.txt"}, o), ZP_OK) << script_.AllMessages();
+    std::vector<int> seen;
+    for (const auto &m : script_.messages)
+        if (m.rfind("  adding: big.txt ", 0) == 0 && m.back() == '%')
+            seen.push_back(std::stoi(m.substr(m.rfind(' ') + 1)));
+    EXPECT_GE(seen.size(), 9u) << script_.AllMessages();  // each tenth at least
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << script_.AllMessages();
+    EXPECT_EQ(script_.messages.back().rfind("total: 1 added", 0), 0u);
+    EXPECT_FALSE(script_.foreignThread);
+
+    script_.messages.clear();
+    o.Quiet = 1;
+    ASSERT_EQ(Zip({"big.txt"}, o), ZP_OK);
+    EXPECT_TRUE(script_.messages.empty()) << script_.AllMessages();
 }
 
 TEST_F(ZipContent, MessagesFollowTheLevel) {

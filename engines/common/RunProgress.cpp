@@ -1,6 +1,6 @@
 #include "RunProgress.h"
 
-namespace tesk::zip {
+namespace tesk {
 
 void RunProgress::Plan(uint64_t entries, uint64_t bytes) {
     entries_ = entries;
@@ -17,7 +17,7 @@ void RunProgress::EntryAdvanced(uint64_t done) {
     if (entryLine_.empty()) return;
     const uint64_t before = entryDone_;
     entryDone_ = done;
-    if (TenthsPassed(before, done, entrySize_) > 0 || reporter_.ProgressDue()) Send();
+    if (TenthsPassed(before, done, entrySize_) > 0 || clock_.Due()) Send();
 }
 
 void RunProgress::EntryDone(uint64_t size) {
@@ -28,18 +28,17 @@ void RunProgress::EntryDone(uint64_t size) {
 }
 
 void RunProgress::Tick() {
-    if (reporter_.ProgressDue()) Send();
+    if (clock_.Due()) Send();
 }
 
 void RunProgress::Send() {
-    if (!reporter_.ShowsProgress()) return;
     if (!entryLine_.empty()) {
-        reporter_.Progress(entryLine_ + " " + std::to_string(Percent(entryDone_, entrySize_)) + "%");
+        send_(entryLine_ + " " + std::to_string(Percent(entryDone_, entrySize_)) + "%");
         return;
     }
     const int percent = bytes_ > 0 ? Percent(doneBytes_, bytes_) : Percent(doneEntries_, entries_);
-    reporter_.Progress("  " + std::to_string(doneEntries_) + " of " + std::to_string(entries_) +
+    send_("  " + std::to_string(doneEntries_) + " of " + std::to_string(entries_) +
                        " entries (" + std::to_string(percent) + "%)");
 }
 
-}  // namespace tesk::zip
+}  // namespace tesk
