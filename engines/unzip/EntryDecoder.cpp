@@ -116,7 +116,9 @@ DecodeResult EntryDecoder::DecodeToMemory(uint64_t index, const CentralEntry &en
 }
 
 void EntryDecoder::Done(const CentralEntry &entry, uint64_t dataStart) {
-    archive_.Release(dataStart, entry.compressedSize);
+    // Only big entries: one madvise per small entry costs more than the pages it frees.
+    constexpr uint64_t kReleaseFrom = 8u << 20;
+    if (entry.compressedSize >= kReleaseFrom) archive_.Release(dataStart, entry.compressedSize);
     // Keep small buffers for the next entry, but not the memory of a rare big one.
     constexpr size_t kKeep = 16u << 20;
     if (input_.capacity() > kKeep) std::vector<uint8_t>().swap(input_);
