@@ -253,6 +253,23 @@ def machine():
     ])
 
 
+def write_results(args, rounds, verdicts, sections, finished):
+    """Writes what was measured so far, so that an interrupted run still leaves results."""
+    with open(args.out, "w") as f:
+        f.write("# Benchmark results\n\n")
+        if not finished:
+            f.write("**Incomplete: the run was still going or was interrupted.**\n\n")
+        f.write(f"Measured {time.strftime('%Y-%m-%d')} by `make bench` "
+                f"({rounds} rounds, tools taking turns, medians; a tool whose first run took "
+                f"over {args.repeat_limit:.0f} s ran once).\n\n")
+        f.write(machine() + "\n\n")
+        f.write("## Goals\n\n| goal | result |\n|---|---|\n")
+        for title, result in verdicts:
+            f.write(f"| {title} | {result} |\n")
+        f.write("\n## Measurements\n\nRatios below 1 mean Tesk took less time than that tool.\n\n")
+        f.write("\n".join(sections))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="folder with tesk-bench and the engines")
@@ -294,6 +311,7 @@ def main():
         sections.append(text)
         if workload.check:
             verdicts.append((workload.title, workload.check(workload)))
+        write_results(args, rounds, verdicts, sections, finished=False)
 
     sets = ["tree"] if args.quick else ["tree", "big"]
     for name in sets:
@@ -382,17 +400,7 @@ def main():
                                    "", "| run | longest gap s | the message that ended it |",
                                    "|---|---:|---|"] + gap_rows) + "\n")
 
-    with open(args.out, "w") as f:
-        f.write("# Benchmark results\n\n")
-        f.write(f"Measured {time.strftime('%Y-%m-%d')} by `make bench` "
-                f"({rounds} rounds, tools taking turns, medians; a tool whose first run took "
-                f"over {args.repeat_limit:.0f} s ran once).\n\n")
-        f.write(machine() + "\n\n")
-        f.write("## Goals\n\n| goal | result |\n|---|---|\n")
-        for title, result in verdicts:
-            f.write(f"| {title} | {result} |\n")
-        f.write("\n## Measurements\n\nRatios below 1 mean Tesk took less time than that tool.\n\n")
-        f.write("\n".join(sections))
+    write_results(args, rounds, verdicts, sections, finished=True)
     print(f"wrote {args.out}")
 
 
