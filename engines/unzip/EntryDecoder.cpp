@@ -1,5 +1,6 @@
 #include "EntryDecoder.h"
 
+#include <algorithm>
 #include <libdeflate.h>
 #include <new>
 #include <zlib.h>
@@ -8,6 +9,8 @@ namespace tesk::unzip {
 namespace {
 
 constexpr size_t kChunk = 1u << 20;
+// Stands in a BadData result for a read failure, which the caller turns into libzip's error.
+const char *const kReadFailed = "read failed";
 
 DecodeResult Fail(DecodeStatus status, std::string detail = {}) {
     return {status, std::move(detail)};
@@ -85,8 +88,13 @@ DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const
     }
 }
 
+bool EntryDecoder::ReadsRaw(const CentralEntry &entry) {
+    return !entry.encrypted() && (entry.method == kMethodStored || entry.method == kMethodDeflated);
+}
+
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
                                   uint64_t dataStart, const char *password, OutputSink &sink) {
+    if (ReadsRaw(entry)) return DecodeRaw(entry, dataStart, sink);
     zip_file_t *file = nullptr;
     DecodeResult result = Open(index, entry, password, file);
     if (result.status != DecodeStatus::Ok) return result;
@@ -95,21 +103,50 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
         if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
             result = Fail(DecodeStatus::OutputError, sink.error());
         if (result.status == DecodeStatus::Ok) result = FinishSink(sink);
+    } else if (!Grow(input_, kChunk)) {
+        result = Fail(DecodeStatus::NoMemory);
     } else {
-        result = Stream(file, entry, dataStart, entry.method == kMethodDeflated, sink);
+        const auto next = [&](const uint8_t *&data) -> int64_t {
+            const zip_int64_t n = zip_fread(file, input_.data(), kChunk);
+            data = input_.data();
+            return n;
+        };
+        result = Stream(next, entry, dataStart, entry.method == kMethodDeflated, sink);
+        if (result.status == DecodeStatus::BadData && result.detail == kReadFailed)
+            result = ReadFailure(file);
     }
     zip_fclose(file);
     Done(entry, dataStart);
     return result;
 }
 
-DecodeResult EntryDecoder::DecodeToMemory(uint64_t index, const CentralEntry &entry,
-                                          uint64_t dataStart, std::vector<uint8_t> &out) {
-    zip_file_t *file = nullptr;
-    DecodeResult result = Open(index, entry, nullptr, file);
-    if (result.status != DecodeStatus::Ok) return result;
-    result = Inflate(file, entry, out);
-    zip_fclose(file);
+DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataStart,
+                                     OutputSink &sink) {
+    // The validation put the data inside the archive; libzip is not needed for it.
+    const uint8_t *data = archive_.data() + dataStart;
+    DecodeResult result;
+    if (FitsInMemory(entry)) {
+        result = InflateSpan(data, entry, output_);
+        if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
+            result = Fail(DecodeStatus::OutputError, sink.error());
+        if (result.status == DecodeStatus::Ok) result = FinishSink(sink);
+    } else {
+        uint64_t offset = 0;
+        const auto next = [&](const uint8_t *&chunk) -> int64_t {
+            const uint64_t n = std::min<uint64_t>(kChunk, entry.compressedSize - offset);
+            chunk = data + offset;
+            offset += n;
+            return static_cast<int64_t>(n);
+        };
+        result = Stream(next, entry, dataStart, entry.method == kMethodDeflated, sink);
+    }
+    Done(entry, dataStart);
+    return result;
+}
+
+DecodeResult EntryDecoder::DecodeToMemory(const CentralEntry &entry, uint64_t dataStart,
+                                          std::vector<uint8_t> &out) {
+    DecodeResult result = InflateSpan(archive_.data() + dataStart, entry, out);
     if (result.status == DecodeStatus::Ok) out.resize(static_cast<size_t>(entry.size));
     Done(entry, dataStart);
     return result;
@@ -134,9 +171,21 @@ DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
     if (inputLength < 0) return ReadFailure(file);
     if (static_cast<uint64_t>(inputLength) > entry.compressedSize)
         return Fail(DecodeStatus::SizeMismatch);
+    return InflateBytes(input_.data(), static_cast<uint64_t>(inputLength), entry, out);
+}
+
+DecodeResult EntryDecoder::InflateSpan(const uint8_t *data, const CentralEntry &entry,
+                                       std::vector<uint8_t> &out) {
+    if (!inflater_) return Fail(DecodeStatus::NoMemory);
+    if (!Grow(out, entry.size + 1)) return Fail(DecodeStatus::NoMemory);
+    return InflateBytes(data, entry.compressedSize, entry, out);
+}
+
+DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLength,
+                                        const CentralEntry &entry, std::vector<uint8_t> &out) {
     size_t produced = 0;
     const libdeflate_result inflated = libdeflate_deflate_decompress(
-        inflater_, input_.data(), static_cast<size_t>(inputLength), out.data(),
+        inflater_, input, static_cast<size_t>(inputLength), out.data(),
         static_cast<size_t>(entry.size), &produced);
     if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE) return Fail(DecodeStatus::SizeMismatch);
     if (inflated != LIBDEFLATE_SUCCESS) return Fail(DecodeStatus::BadData);
@@ -146,9 +195,9 @@ DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
     return {};
 }
 
-DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
+DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry,
                                   uint64_t dataStart, bool inflate, OutputSink &sink) {
-    if (!Grow(input_, kChunk) || !Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
+    if (!Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
     struct StreamEnd {
@@ -174,8 +223,9 @@ DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
         return {};
     };
     for (;;) {
-        const zip_int64_t n = zip_fread(file, input_.data(), kChunk);
-        if (n < 0) return ReadFailure(file);
+        const uint8_t *input = nullptr;
+        const int64_t n = next(input);
+        if (n < 0) return Fail(DecodeStatus::BadData, kReadFailed);
         if (n == 0) break;
         // Decrypted raw bytes run at most a few header bytes behind the archive bytes.
         consumed += static_cast<uint64_t>(n);
@@ -184,12 +234,12 @@ DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
             released = consumed;
         }
         if (!inflate) {
-            DecodeResult step = deliver(input_.data(), static_cast<size_t>(n));
+            DecodeResult step = deliver(input, static_cast<size_t>(n));
             if (step.status != DecodeStatus::Ok) return step;
             continue;
         }
         if (streamDone) continue;  // bytes after the stream's end are ignored, as in memory
-        stream.next_in = input_.data();
+        stream.next_in = const_cast<Bytef *>(input);
         stream.avail_in = static_cast<uInt>(n);
         while (stream.avail_in > 0 && !streamDone) {
             stream.next_out = output_.data();

@@ -7,6 +7,7 @@
 #include "OutputSink.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 #include <zip.h>
@@ -36,13 +37,16 @@ struct DecodeResult {
 // in one go; larger ones are streamed in chunks so memory stays bounded.
 constexpr uint64_t kInMemoryLimit = 64ull << 20;
 
-// Decodes entries of one libzip handle. Never writes more than the entry's declared
-// size to the sink, and reports Ok only when the CRC (unless the entry has none) and
-// the length match the central directory. Not thread-safe: one decoder per thread, each
-// with its own handle; it never calls back into the caller of the engine.
+// Decodes entries of one archive. Plain (not encrypted) stored and deflated entries are
+// read straight from the mapping, the others through a libzip handle. Never writes more
+// than the entry's declared size to the sink, and reports Ok only when the CRC (unless the
+// entry has none) and the length match the central directory. Not thread-safe: one decoder
+// per thread; only one with a handle may decode entries that need libzip. It never calls
+// back into the caller of the engine.
 class EntryDecoder {
 public:
-    // zip must read archive (the mapping whose pages are released behind the reader).
+    // zip (null for a decoder of plain entries only) must read archive, the mapping whose
+    // pages are released behind the reader.
     EntryDecoder(zip_t *zip, const ArchiveMap &archive);
     ~EntryDecoder();
     EntryDecoder(const EntryDecoder &) = delete;
@@ -55,18 +59,29 @@ public:
 
     // Entries inflated in memory in one go; the others are streamed.
     static bool FitsInMemory(const CentralEntry &entry);
+    // Entries read from the mapping without libzip.
+    static bool ReadsRaw(const CentralEntry &entry);
     // For an entry that is not encrypted and fits in memory: the checked bytes in out
     // (resized to the entry's size on success).
-    DecodeResult DecodeToMemory(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
+    DecodeResult DecodeToMemory(const CentralEntry &entry, uint64_t dataStart,
                                 std::vector<uint8_t> &out);
 
 private:
     DecodeResult Open(uint64_t index, const CentralEntry &entry, const char *password,
                       zip_file_t *&file);
+    // Gives the next piece of the entry's raw data: its length, 0 at the end, -1 on failure.
+    using NextInput = std::function<int64_t(const uint8_t *&data)>;
+
+    DecodeResult DecodeRaw(const CentralEntry &entry, uint64_t dataStart, OutputSink &sink);
     // Inflates the whole entry into out (at least size + 1 bytes) and checks it.
     DecodeResult Inflate(zip_file_t *file, const CentralEntry &entry, std::vector<uint8_t> &out);
+    // The same from the entry's raw data in the mapping.
+    DecodeResult InflateSpan(const uint8_t *data, const CentralEntry &entry,
+                             std::vector<uint8_t> &out);
+    DecodeResult InflateBytes(const uint8_t *input, uint64_t inputLength, const CentralEntry &entry,
+                              std::vector<uint8_t> &out);
     void Done(const CentralEntry &entry, uint64_t dataStart);
-    DecodeResult Stream(zip_file_t *file, const CentralEntry &entry, uint64_t dataStart,
+    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, uint64_t dataStart,
                         bool inflate, OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 

@@ -234,7 +234,7 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
         lineEnds.reset();
         file.reset();
         pending = std::make_unique<PendingOutput>();  // drops the previous try's file
-        if (!tree_.CreateFile(folderFd, mode < 0, *pending, error)) {
+        if (!tree_.CreateFile(folderFd, mode, *pending, error)) {
             created = false;
             return nullptr;
         }

@@ -1,6 +1,8 @@
 #include "OutputTree.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -58,6 +60,20 @@ void SetTimes(int fd, const char *name, int64_t mtime, int flags) {
         futimens(fd, times);
 }
 
+// The process's umask without changing it (reading it with umask() would, briefly, for
+// every thread): from /proc, or -1 when that cannot be read.
+int ProcessUmask() {
+    FILE *status = std::fopen("/proc/self/status", "re");
+    if (!status) return -1;
+    char line[256];
+    int found = -1;
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, "Umask:", 6) == 0)
+            found = static_cast<int>(std::strtol(line + 6, nullptr, 8));
+    std::fclose(status);
+    return found;
+}
+
 }  // namespace
 
 std::string TreeFaultText(const TreeResult &result) {
@@ -85,7 +101,7 @@ bool PendingOutput::Commit(const std::string &finalName, int mode, int64_t mtime
         SetTimes(folderFd_, tempName_.c_str(), mtime, AT_SYMLINK_NOFOLLOW);
     } else {
         // Never setuid, setgid or sticky: only the permission bits travel.
-        if (mode >= 0 && fchmod(fd_, static_cast<mode_t>(mode & 0777)) != 0) {
+        if (mode >= 0 && !hasMode_ && fchmod(fd_, static_cast<mode_t>(mode & 0777)) != 0) {
             error = errno;
             return false;
         }
@@ -117,6 +133,7 @@ void OutputTree::CloseCached() {
 }
 
 bool OutputTree::Open(const std::string &root, std::string &error) {
+    umask_ = ProcessUmask();
     std::error_code ec;
     std::filesystem::create_directories(root, ec);
     rootFd_ = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -182,11 +199,17 @@ bool OutputTree::CreateTemporary(int folderFd, bool isLink, PendingOutput &outpu
     return false;
 }
 
-bool OutputTree::CreateFile(int folderFd, bool keepUmask, PendingOutput &output, int &error) {
-    return CreateTemporary(folderFd, false, output, error, [&](const std::string &name) {
+bool OutputTree::CreateFile(int folderFd, int mode, PendingOutput &output, int &error) {
+    // Bits that may be set at creation: no write access for group or others before the
+    // data is complete. When the umask leaves them as they are, no fchmod is needed later.
+    const int createMode = mode < 0 ? 0666 : mode & 0755;
+    const bool hasMode = mode >= 0 && umask_ >= 0 && (createMode & ~umask_) == (mode & 0777);
+    const bool made = CreateTemporary(folderFd, false, output, error, [&](const std::string &name) {
         return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      keepUmask ? 0666 : 0600);
+                      mode < 0 || hasMode ? createMode : 0600);
     });
+    output.hasMode_ = made && hasMode;
+    return made;
 }
 
 bool OutputTree::CreateLink(int folderFd, const std::string &target, PendingOutput &output,

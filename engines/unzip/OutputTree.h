@@ -48,6 +48,7 @@ private:
     int folderFd_ = -1;  // not owned
     int fd_ = -1;        // files only
     bool isLink_ = false;
+    bool hasMode_ = false;  // created with its final permission bits already
     std::string tempName_;
 };
 
@@ -66,8 +67,9 @@ public:
     // What is at name in the folder, without following a link. False when nothing is.
     static bool Existing(int folderFd, const std::string &name, struct stat &st);
 
-    // A new temporary file (mode 0600, or 0666 less the umask when keepUmask) or link.
-    bool CreateFile(int folderFd, bool keepUmask, PendingOutput &output, int &error);
+    // A new temporary file or link. mode: the file's permission bits, or -1 for 0666 less
+    // the umask. The file never grants write access to others while it is being written.
+    bool CreateFile(int folderFd, int mode, PendingOutput &output, int &error);
     bool CreateLink(int folderFd, const std::string &target, PendingOutput &output, int &error);
 
     // Folders this tree created, in order of creation, as "/"-joined paths.
@@ -84,6 +86,7 @@ private:
     bool CreateTemporary(int folderFd, bool isLink, PendingOutput &output, int &error, Make make);
 
     int rootFd_ = -1;
+    int umask_ = -1;     // the process's, read when the destination is opened; -1 unknown
     int cachedFd_ = -1;  // the folder last opened by OpenFolder
     std::string cachedPath_;
     std::vector<std::string> created_;

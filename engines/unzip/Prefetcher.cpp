@@ -28,19 +28,10 @@ Prefetcher::Prefetcher(const ArchiveMap &archive, const CentralDirectory &direct
         plan_.clear();
         return;
     }
-    // Handles are opened here: opening converts times, which is best not done by several
-    // threads at once.
-    std::string error;
-    for (unsigned i = 0; i < std::min(processors, kMaxWorkers); ++i) {
-        auto zip = std::make_unique<ZipHandle>();
-        if (!zip->Open(archive, directory, error)) break;
-        handles_.push_back(std::move(zip));
-    }
+    // Workers read plain entries straight from the mapping: no libzip handle of their own.
     try {
-        for (auto &handle : handles_) {
-            ZipHandle *zip = handle.get();
-            workers_.emplace_back([this, zip] { Work(*zip); });
-        }
+        for (unsigned i = 0; i < std::min(processors, kMaxWorkers); ++i)
+            workers_.emplace_back([this] { Work(); });
     } catch (const std::system_error &) {
     }
     if (workers_.empty()) plan_.clear();  // the calling thread decodes everything
@@ -52,7 +43,7 @@ Prefetcher::~Prefetcher() {
         stop_ = true;
         for (auto &stream : streams_) stream->Abandon();
     }
-    changed_.notify_all();
+    room_.notify_all();
     for (std::thread &worker : workers_) worker.join();
 }
 
@@ -69,27 +60,27 @@ void Prefetcher::Drop(Prefetched &entry) {
     if (entry.stream) entry.stream->Abandon();
 }
 
-void Prefetcher::Work(ZipHandle &zip) {
+void Prefetcher::Work() {
     try {
-        WorkThrough(zip);
+        WorkThrough();
     } catch (...) {
         // Nothing may leave the thread; the calling thread decodes what is missing.
         {
             std::lock_guard<std::mutex> lock(mutex_);
             failed_ = true;
         }
-        changed_.notify_all();
+        arrived_.notify_all();
     }
 }
 
-void Prefetcher::WorkThrough(ZipHandle &zip) {
-    EntryDecoder decoder(zip.get(), archive_);
+void Prefetcher::WorkThrough() {
+    EntryDecoder decoder(nullptr, archive_);
     for (;;) {
         size_t position;
         Prefetched done;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [&] {
+            room_.wait(lock, [&] {
                 if (stop_ || nextClaim_ >= plan_.size()) return true;
                 if (nextClaim_ < nextTake_) return true;  // passed over: skip it
                 return nextClaim_ == nextTake_ ||
@@ -120,7 +111,7 @@ void Prefetcher::WorkThrough(ZipHandle &zip) {
                 done.stream = stream;
                 ready_.emplace(position, std::move(done));
             }
-            changed_.notify_all();
+            arrived_.notify_all();
             DecodeResult result;
             try {
                 result = decoder.Decode(index, entry, checks_[index].dataStart, nullptr, stream->sink());
@@ -130,15 +121,20 @@ void Prefetcher::WorkThrough(ZipHandle &zip) {
             stream->Finish(result);
             continue;
         }
-        done.result = decoder.DecodeToMemory(index, entry, checks_[index].dataStart, done.bytes);
+        done.result = decoder.DecodeToMemory(entry, checks_[index].dataStart, done.bytes);
+        bool passedOver;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (position < nextTake_)
+            passedOver = position < nextTake_;
+            if (passedOver)
                 claimedBytes_ -= SizeAt(position);  // passed over while it was decoded
             else
                 ready_.emplace(position, std::move(done));
         }
-        changed_.notify_all();
+        if (passedOver)
+            room_.notify_all();
+        else
+            arrived_.notify_all();
     }
 }
 
@@ -155,6 +151,7 @@ std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<voi
     std::unique_lock<std::mutex> lock(mutex_);
     // Planned entries before this one were passed over by the calling thread. Those still
     // being decoded are let go by their worker when it finishes.
+    bool passed = false;
     while (nextTake_ < plan_.size() && plan_[nextTake_] < index) {
         const auto dropped = ready_.find(nextTake_);
         if (dropped != ready_.end()) {
@@ -163,11 +160,12 @@ std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<voi
             ready_.erase(dropped);
         }
         ++nextTake_;
+        passed = true;
     }
-    changed_.notify_all();
+    if (passed) room_.notify_all();
     if (nextTake_ == plan_.size() || plan_[nextTake_] != index) return std::nullopt;
     const size_t position = nextTake_;
-    while (!changed_.wait_for(lock, ProgressClock::kWaitStep,
+    while (!arrived_.wait_for(lock, ProgressClock::kWaitStep,
                               [&] { return failed_ || ready_.count(position) != 0; })) {
         lock.unlock();
         idle();
@@ -180,7 +178,7 @@ std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<voi
     claimedBytes_ -= SizeAt(position);
     ++nextTake_;
     lock.unlock();
-    changed_.notify_all();
+    room_.notify_all();
     return taken;
 }
 

@@ -7,7 +7,6 @@
 #include "EntryDecoder.h"
 #include "EntryStream.h"
 #include "EntryValidation.h"
-#include "ZipHandle.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -28,7 +27,7 @@ struct Prefetched {
     std::shared_ptr<EntryStream> stream;
 };
 
-// Each worker has its own libzip handle and decoder and never calls back. Together they
+// Each worker has its own decoder, reads the mapping and never calls back. Together they
 // hold at most kBudget bytes of entries decoded or being decoded beyond the one the
 // calling thread needs next, which may always be decoded. Only entries that need no
 // password are decoded ahead: whole when they fit in memory, else (deflated ones) as a
@@ -61,8 +60,8 @@ public:
     void Recycle(std::vector<uint8_t> &&buffer);
 
 private:
-    void Work(ZipHandle &zip);
-    void WorkThrough(ZipHandle &zip);
+    void Work();
+    void WorkThrough();
     uint64_t SizeAt(size_t position) const;
     bool Streams(size_t position) const;
     // Drops a prefetched entry that will never be taken.
@@ -75,7 +74,8 @@ private:
     const bool testing_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable room_;     // workers wait here for an entry they may claim
+    std::condition_variable arrived_;  // the calling thread waits here for its entry
     std::map<size_t, Prefetched> ready_;  // by position in plan_
     uint64_t claimedBytes_ = 0;  // sizes of entries being decoded or ready
     size_t nextClaim_ = 0;       // position of the next entry a worker takes up
@@ -84,7 +84,6 @@ private:
     std::vector<std::shared_ptr<EntryStream>> streams_;  // every stream made, to stop them
     bool stop_ = false;
     bool failed_ = false;  // a worker gave up (out of memory); its entry never comes
-    std::vector<std::unique_ptr<ZipHandle>> handles_;  // one per worker
     std::vector<std::thread> workers_;
 };
 
