@@ -19,7 +19,7 @@ void SetReadFailure(Failure &failure, const std::string &path, const std::string
 
 }  // namespace
 
-int OpenSourceFile(const std::string &path, Failure &failure) {
+int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size) {
     // O_NONBLOCK: a FIFO put in place of a file must fail here, not hang the run.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -27,7 +27,9 @@ int OpenSourceFile(const std::string &path, Failure &failure) {
         return -1;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (size) *size = static_cast<uint64_t>(info.st_size);
+    if (!regular) {
         ::close(fd);
         SetReadFailure(failure, path, "not a regular file");
         return -1;
@@ -79,12 +81,11 @@ void Scratch::Trim(std::size_t max) {
 }
 
 bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure) {
-    const int fd = OpenSourceFile(path, failure);
+    uint64_t size = 0;
+    const int fd = OpenSourceFile(path, failure, &size);
     if (fd < 0) return false;
-    struct stat info {};
-    ::fstat(fd, &info);
     // Room for one byte more than the size known now shows whether the file grew.
-    std::size_t room = static_cast<std::size_t>(info.st_size) + 1;
+    std::size_t room = static_cast<std::size_t>(size) + 1;
     length = 0;
     bool ok = true;
     for (;;) {

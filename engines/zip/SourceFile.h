@@ -10,7 +10,8 @@
 namespace tesk::zip {
 
 // Opens a regular file for reading without blocking on special files; -1 on failure.
-int OpenSourceFile(const std::string &path, Failure &failure);
+// size, when given, receives the file's size at opening.
+int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size = nullptr);
 
 // Reads from fd at offset until len bytes or the end of the file; appends to out.
 bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
