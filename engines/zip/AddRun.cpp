@@ -135,6 +135,9 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
         za, 0.001, [](zip_t *, double, void *progress) { static_cast<RunProgress *>(progress)->Tick(); },
         nullptr, &context.progress);
 
+    // A new archive gets its entries in the order zip_close writes them: their compression
+    // can start while the rest are added.
+    if (settings.mode == RunMode::New) scheduler.Begin();
     for (const auto &action : actions) {
         const FoundItem &item = *action.item;
         context.progress.Tick();
@@ -168,7 +171,7 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
         scheduler.Add(dataView, static_cast<uint64_t>(index));
     }
 
-    scheduler.Begin();
+    if (settings.mode != RunMode::New) scheduler.Begin();
     if (!archive.Close(error, [&scheduler] { scheduler.Stop(); })) {
         if (context.failure.code != 0) return context.failure.code;
         reporter.Error("zip error: cannot write archive " + settings.archive + ": " + error);

@@ -6,7 +6,13 @@
 
 namespace tesk::zip {
 
-void CompressionScheduler::Add(EntryData *data, uint64_t order) { queue_.emplace_back(order, data); }
+void CompressionScheduler::Add(EntryData *data, uint64_t order) {
+    queue_.emplace_back(order, data);
+    if (!begun_) return;
+    // Begun already: entries come in the order zip_close writes them.
+    queued_[data] = queue_.size() - 1;
+    StartNext();
+}
 
 void CompressionScheduler::Begin() {
     std::stable_sort(queue_.begin(), queue_.end(),

@@ -20,8 +20,11 @@ public:
     CompressionScheduler(WorkerPool &pool, uint64_t budget) : pool_(pool), budget_(budget) {}
 
     // order: the entry's index in the archive, which is the order zip_close writes in.
+    // After Begin, entries must come in rising order; each may start at once.
     void Add(EntryData *data, uint64_t order);
-    // Sorts by order and starts the first entries.
+    // Sorts by order and starts the first entries. Called before any Add when the entries
+    // come in the order they are written (a new archive), their work starts while the
+    // others are still being added.
     void Begin();
     // Starts an entry out of turn (libzip asked for it early).
     void EnsureStarted(EntryData *data);
