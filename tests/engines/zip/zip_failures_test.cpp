@@ -1,8 +1,8 @@
 // Every failure leaves the previous archive byte-identical and no temporary file behind.
+#include "Mount.h"
 #include "ZipHarness.h"
 
 #include <filesystem>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,34 +10,9 @@ using namespace zipharness;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 using List = std::vector<std::string>;
+using testsupport::Mount;
 
 namespace {
-
-// Mounts a file system over a folder for the test's life; needs root and the capability.
-class Mount {
-public:
-    // A tmpfs of the given size.
-    Mount(const std::string &target, std::size_t bytes) : target_(target) {
-        const std::string options = "size=" + std::to_string(bytes);
-        ok_ = ::mount("tmpfs", target.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    }
-    // The folder itself, read-only.
-    explicit Mount(const std::string &target) : target_(target) {
-        ok_ = ::mount(target.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        if (ok_ && ::mount(nullptr, target.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
-            ::umount(target.c_str());
-            ok_ = false;
-        }
-    }
-    ~Mount() {
-        if (ok_) ::umount2(target_.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::string target_;
-    bool ok_ = false;
-};
 
 class ZipFailures : public ZipEngineTest {
 protected:
