@@ -50,11 +50,12 @@ bool FindDirectory(const ArchiveFile &file, DirectoryLocation &where, std::strin
         error = "cannot read the archive";
         return false;
     }
-    const uint8_t *data = tail.data() - tailStart;  // indexed by file offset, within the tail
+    // The tail's bytes by file offset (at least tailStart).
+    auto at = [&](uint64_t offset) { return tail.data() + (offset - tailStart); };
     uint64_t end = size - kEndSize + 1;
     bool found = false;
     while (end-- > lowest) {
-        if (Le32(data + end) == kEndSignature && end + kEndSize + Le16(data + end + 20) <= size) {
+        if (Le32(at(end)) == kEndSignature && end + kEndSize + Le16(at(end + 20)) <= size) {
             found = true;
             break;
         }
@@ -63,7 +64,7 @@ bool FindDirectory(const ArchiveFile &file, DirectoryLocation &where, std::strin
         error = "not a zip archive";
         return false;
     }
-    const uint8_t *record = data + end;
+    const uint8_t *record = at(end);
     if (Le16(record + 4) != 0 || Le16(record + 6) != 0) {
         error = "archives split over several files are not supported";
         return false;
@@ -72,11 +73,11 @@ bool FindDirectory(const ArchiveFile &file, DirectoryLocation &where, std::strin
     where.size = Le32(record + 12);
     where.offset = Le32(record + 16);
     where.end = end;
-    if (end >= 20 && Le32(data + end - 20) == kZip64LocatorSignature) {
-        uint64_t zip64End = Le64(data + end - 20 + 8);
+    if (end >= 20 && Le32(at(end - 20)) == kZip64LocatorSignature) {
+        uint64_t zip64End = Le64(at(end - 20 + 8));
         // With bytes before the archive, the record sits right before its locator instead.
         if ((zip64End >= end || Peek32(file, zip64End) != kZip64EndSignature) && end >= 20 + 56 &&
-            Le32(data + end - 20 - 56) == kZip64EndSignature)
+            Le32(at(end - 20 - 56)) == kZip64EndSignature)
             zip64End = end - 20 - 56;
         uint8_t zip64[56];
         if (zip64End > end - 20 || end - 20 - zip64End < 56 ||
@@ -192,17 +193,16 @@ bool CentralDirectory::Read(const ArchiveFile &archive, std::string &error) {
         error = "cannot read the central directory";
         return false;
     }
-    const uint8_t *data = records_.data() - where.offset;  // indexed by file offset
     entries_.clear();
     entries_.reserve(static_cast<size_t>(std::min(where.entries, where.size / kCentralSize)));
     const uint64_t end = where.offset + where.size;
     uint64_t pos = where.offset;
     for (uint64_t i = 0; i < where.entries; ++i) {
-        if (end - pos < kCentralSize || Le32(data + pos) != kCentralSignature) {
+        if (end - pos < kCentralSize || Le32(records_.data() + (pos - where.offset)) != kCentralSignature) {
             error = "corrupt central directory";
             return false;
         }
-        const uint8_t *record = data + pos;
+        const uint8_t *record = records_.data() + (pos - where.offset);
         const uint16_t nameLength = Le16(record + 28);
         const uint16_t extraLength = Le16(record + 30);
         const uint16_t commentLength = Le16(record + 32);

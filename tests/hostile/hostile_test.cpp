@@ -195,6 +195,28 @@ TEST_F(Hostile, DamagedCopiesFailAndKeepTheUsersFile) {
     EXPECT_GT(copies, 60);
 }
 
+// Inputs with which fuzzing once found a fault: listed, tested and extracted like any
+// archive, they must give a result code and stay contained.
+TEST_F(Hostile, FuzzFindingsStayFixed) {
+    int findings = 0;
+    for (const auto &file : fs::directory_iterator(FUZZ_REGRESSIONS)) {
+        ++findings;
+        const std::string name = file.path().filename();
+        unziptest::Harness list;
+        const int32_t listed = list.List(file.path());
+        EXPECT_TRUE(listed == UZ_OK || listed == UZ_ERR_OPEN) << name << ": " << listed;
+        unziptest::Harness test;
+        test.options.TestZip = 1;
+        EXPECT_LE(test.Extract(file.path(), ""), UZ_ERR_MEMORY) << name;
+        TempDir tmp;
+        unziptest::Harness h;
+        const Case c{name.c_str(), UZ_OK, nullptr};
+        EXPECT_LE(ExtractContained(tmp, file.path(), c, h), UZ_ERR_MEMORY) << name;
+        treecheck::RemoveTree(tmp / "dest");
+    }
+    EXPECT_GT(findings, 0);
+}
+
 // A destination on a small file system: an entry bigger than the free space fails before
 // anything is written; entries that fill it up fail at the first write that does not fit
 // and leave no partial file.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -47,5 +48,9 @@ std::string ShellQuote(const std::string &text);
 
 // True when the command is on PATH.
 bool HaveTool(const std::string &name);
+
+// Starts a program, reads its standard output until a line equals stopLine, then kills it
+// with SIGKILL. Returns true when the line came and the program died of that signal.
+bool RunAndKillAtLine(const std::vector<std::string> &argv, const std::string &stopLine);
 
 }  // namespace testsupport

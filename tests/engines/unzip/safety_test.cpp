@@ -216,3 +216,24 @@ TEST(Safety, ArchiveTruncatedDuringExtractionFailsCleanly) {
     for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(tmp / ("out/e" + std::to_string(i) + ".bin")), "mine");
     EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"e0.bin", "e1.bin", "e2.bin", "e3.bin"}));
 }
+
+TEST(Safety, KilledPartWayLeavesTheExistingFileAndOnlyAHiddenTemporaryFile) {
+    // The child is killed while its first try at an encrypted entry still has its temporary
+    // file. The file the entry would replace is intact; the hidden temporary file stays (a
+    // later run cannot tell it from one that another run is writing), and a later run works.
+    TempDir tmp;
+    WriteFile(tmp / "src/victim.txt", "from the archive");
+    ASSERT_EQ(testsupport::Run("cd " + ShellQuote(tmp / "src") + " && zip -q -P secret ../e.zip victim.txt")
+                  .exitCode, 0);
+    WriteFile(tmp / "out/victim.txt", "mine");
+    ASSERT_TRUE(testsupport::RunAndKillAtLine({ENGINE_CHILD, "unzip", tmp / "e.zip", tmp / "out"}, "paused"));
+    EXPECT_EQ(ReadFile(tmp / "out/victim.txt"), "mine");
+    const auto left = NamesIn(tmp / "out");
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].rfind(".tesk-", 0), 0u) << left[0];
+    Harness h;
+    h.options.OverwriteExisting = 1;
+    h.passwords = {std::string("secret")};
+    EXPECT_EQ(h.Extract(tmp / "e.zip", tmp / "out"), UZ_OK) << h.AllMessages();
+    EXPECT_EQ(ReadFile(tmp / "out/victim.txt"), "from the archive");
+}

@@ -48,6 +48,7 @@ int16_t TESK_CALL OnPassword(char *buffer, int32_t size, const char *, const cha
 int32_t TESK_CALL OnService(const char *name, int32_t length) {
     NoteThread();
     g_script->serviceNames.emplace_back(name, static_cast<std::size_t>(length));
+    if (g_script->onService) g_script->onService(g_script->serviceNames.back());
     return g_script->serviceNames.back() == g_script->stopAt ? 1 : 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -23,6 +24,8 @@ struct Script {
     std::string comment = "a comment";
     bool refuseComment = false;
     std::string stopAt;  // the service callback answers 1 for this name
+    // Runs inside the service callback with the entry's name.
+    std::function<void(const std::string &)> onService;
 
     std::vector<std::string> messages;
     std::vector<std::string> serviceNames;
