@@ -5,10 +5,14 @@
 #include "Mount.h"
 #include "TreeCheck.h"
 #include "UnzipHarness.h"
+#include "cUnzip.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 using testsupport::ReadFile;
@@ -53,9 +57,10 @@ protected:
     static std::string Archive(const std::string &name) { return *archives_ / (name + ".zip"); }
     static std::string Impostor() { return ReadFile(*archives_ / "impostor.txt"); }
 
-    // Extracts into tmp/dest beside tmp/outside and checks what every case must keep.
-    int32_t ExtractContained(const TempDir &tmp, const std::string &archive, const Case &c,
-                             unziptest::Harness &h) {
+    // Runs extract (given tmp/dest) with tmp/dest prepared beside tmp/outside, then checks
+    // what every case must keep. Returns extract's result.
+    int32_t Contained(const TempDir &tmp, const Case &c,
+                      const std::function<int32_t(const std::string &)> &extract) {
         const std::string dest = tmp / "dest", outside = tmp / "outside";
         WriteFile(outside + "/victim.txt", "victim");
         WriteFile(outside + "/hard.txt", "hard");
@@ -67,17 +72,7 @@ protected:
             fs::create_hard_link(outside + "/hard.txt", dest + "/hard.txt");
         }
         const std::string archivesBefore = treecheck::Listing(archives_->path());
-        h.options.UseFolderNames = c.useFolderNames;
-        h.options.OverwriteExisting = 1;
-        h.options.MessageLevel = 2;
-        for (const std::string &p : c.passwords) {
-            if (p.empty())
-                h.passwords.push_back(std::nullopt);
-            else
-                h.passwords.push_back(p == "@impostor" ? Impostor() : p);
-        }
-        h.stopAt = "\x01";  // no entry is named so: the run is never stopped
-        const int32_t result = h.Extract(archive, dest);
+        const int32_t result = extract(dest);
         EXPECT_EQ(treecheck::Listing(tmp.path()), "dest/outside");
         EXPECT_EQ(treecheck::DescribeTree(outside), kOutside);
         EXPECT_EQ(treecheck::Listing(archives_->path()), archivesBefore);
@@ -88,6 +83,31 @@ protected:
             EXPECT_NE(tree.find("victim.txt -> "), std::string::npos);
         }
         return result;
+    }
+
+    // The passwords of a case, as the harness answers them.
+    static std::deque<std::optional<std::string>> Passwords(const Case &c) {
+        std::deque<std::optional<std::string>> answers;
+        for (const std::string &p : c.passwords) {
+            if (p.empty())
+                answers.push_back(std::nullopt);
+            else
+                answers.push_back(p == "@impostor" ? Impostor() : p);
+        }
+        return answers;
+    }
+
+    // Extracts through the engine's C interface, replacing existing files.
+    int32_t ExtractContained(const TempDir &tmp, const std::string &archive, const Case &c,
+                             unziptest::Harness &h) {
+        return Contained(tmp, c, [&](const std::string &dest) {
+            h.options.UseFolderNames = c.useFolderNames;
+            h.options.OverwriteExisting = 1;
+            h.options.MessageLevel = 2;
+            h.passwords = Passwords(c);
+            h.stopAt = "\x01";  // no entry is named so: the run is never stopped
+            return h.Extract(archive, dest);
+        });
     }
 
     static std::unique_ptr<TempDir> archives_;
@@ -176,6 +196,49 @@ INSTANTIATE_TEST_SUITE_P(Set, Hostile, ::testing::ValuesIn(kCases), [](const aut
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
     return name + "_" + std::to_string(info.index);
 });
+
+// The same archives through the binding the program uses: it lists them, extracts all,
+// answers the password prompt, and reports the engine's result as its own.
+class BindingListener : public cUnzipEvents {
+public:
+    std::deque<std::optional<std::string>> passwords;
+    void PasswordRequest(std::string &sPassword, bool &bCancel) override {
+        if (passwords.empty() || !passwords.front())
+            bCancel = true;
+        else
+            sPassword = *passwords.front();
+        if (!passwords.empty()) passwords.pop_front();
+    }
+};
+
+TEST_F(Hostile, ThroughTheBindingTheSameOutcome) {
+    for (const Case &c : kCases) {
+        if (std::string(c.name) == "name-long-path" || std::string(c.name) == "bomb-many") continue;
+        SCOPED_TRACE(c.name);
+        TempDir tmp;
+        unziptest::Harness direct;
+        const int32_t expected = ExtractContained(tmp, Archive(c.name), c, direct);
+        treecheck::RemoveTree(tmp / "dest");
+        treecheck::RemoveTree(tmp / "outside");
+        const std::string expectedTree = c.tree;
+        cUnzip unzip;
+        BindingListener listener;
+        listener.passwords = Passwords(c);
+        unzip.SetListener(&listener);
+        unzip.UseFolderNames(c.useFolderNames);
+        unzip.OverwriteExisting(true);
+        const int32_t result = Contained(tmp, c, [&](const std::string &dest) {
+            unzip.ZipFile(Archive(c.name));
+            unzip.Directory();
+            unzip.UnzipFolder(dest);
+            EXPECT_EQ(unzip.Unzip(), expected != UZ_OK);
+            return unzip.LastResult();
+        });
+        EXPECT_EQ(result, expected);
+        EXPECT_EQ(result, c.expected);
+        EXPECT_EQ(treecheck::DescribeTree(tmp / "dest"), expectedTree);
+    }
+}
 
 // Damaged copies of one archive: cut short at many points, or with a piece taken out of
 // the middle. Every one fails, and the file its first entry would replace stays.
