@@ -2,15 +2,18 @@
 # Runs every fuzz target of a fuzz build for a set time, each from its seed corpus
 # (fuzz/seeds/<target>/, made by fuzz/make_seeds.py) plus a working corpus that grows from
 # run to run, and ends with a line per target: time, executions and corpus size.
-# Usage: run-fuzzers.sh BUILD_DIR SECONDS
+# Usage: run-fuzzers.sh BUILD_DIR SECONDS [TARGET...]   (default: every target)
 set -eu
 build=$1
 seconds=$2
+shift 2
+only="$*"
 top=$(cd "$(dirname "$0")/.." && pwd)
 status=0
 summary=""
 for target in $(find "$build/fuzz" -type f -name '*_fuzzer' -perm -u+x | sort); do
     name=$(basename "$target")
+    case " ${only:-$name} " in *" $name "*) ;; *) continue ;; esac
     dir=$(cd "$(dirname "$target")" && pwd)
     corpus="$(cd "$build" && pwd)/fuzz/corpus/$name"
     mkdir -p "$corpus"

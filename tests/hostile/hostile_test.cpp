@@ -282,7 +282,7 @@ TEST_F(Hostile, FuzzFindingsStayFixed) {
 
 // A destination on a small file system: an entry bigger than the free space fails before
 // anything is written; entries that fill it up fail at the first write that does not fit
-// and leave no partial file.
+// and leave no partial file, and the user's file that one of them would replace stays.
 TEST_F(Hostile, DiskFilledByEntriesFailsCleanly) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a small tmpfs";
     for (const char *name : {"bomb-fill", "bomb-fill-small"}) {
@@ -290,17 +290,18 @@ TEST_F(Hostile, DiskFilledByEntriesFailsCleanly) {
         fs::create_directories(tmp / "dest");
         testsupport::Mount small(tmp / "dest", 4 << 20);
         if (!small.ok()) GTEST_SKIP() << "cannot mount a tmpfs here";
+        WriteFile(tmp / "dest/fill7.bin", "mine");  // the last entry would replace it
         unziptest::Harness h;
         const Case c{name, UZ_ERR_WRITE, nullptr};
         EXPECT_EQ(ExtractContained(tmp, Archive(name), c, h), UZ_ERR_WRITE) << h.AllMessages();
         const std::string tree = treecheck::DescribeTree(tmp / "dest");
         if (std::string(name) == "bomb-fill") {
-            EXPECT_EQ(tree, "");
+            EXPECT_EQ(tree, "fill7.bin -> mine\n");
             EXPECT_NE(h.AllMessages().find("not enough disk space"), std::string::npos);
         } else {
-            // Complete files only: as many as fit whole.
+            // Complete files only, as many as fit whole, and the user's file.
             EXPECT_EQ(tree, "fill0.bin -> 921600 bytes\nfill1.bin -> 921600 bytes\n"
-                            "fill2.bin -> 921600 bytes\nfill3.bin -> 921600 bytes\n");
+                            "fill2.bin -> 921600 bytes\nfill3.bin -> 921600 bytes\nfill7.bin -> mine\n");
             EXPECT_NE(h.AllMessages().find("No space left on device"), std::string::npos);
         }
     }
