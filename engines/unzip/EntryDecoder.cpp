@@ -61,11 +61,26 @@ bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
            entry.compressedSize <= kInMemoryLimit;
 }
 
-DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
-                                zip_file_t *&file) {
+DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
     const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
+    // libzip leaks the entry's reading source when asked to open an entry whose encryption
+    // it cannot decode (such as one flagged for strong encryption): never ask it.
+    if (entry.encrypted()) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip_, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_ENCRYPTION_METHOD) ||
+            !zip_encryption_method_supported(st.encryption_method, 0))
+            return Fail(DecodeStatus::Unsupported, "encryption method");
+    }
+    return {};
+}
+
+DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
+                                zip_file_t *&file) {
+    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    if (DecodeResult checked = Check(index, entry); checked.status != DecodeStatus::Ok) return checked;
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
     file = zip_fopen_index_encrypted(zip_, index, raw ? ZIP_FL_COMPRESSED : 0, password);
@@ -78,7 +93,7 @@ DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const
     case ZIP_ER_WRONGPASSWD:
     case ZIP_ER_NOPASSWD: return Fail(DecodeStatus::WrongPassword);
     case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported, detail);
+    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported);
     case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
     default: return Fail(DecodeStatus::BadData, detail);
     }

@@ -50,6 +50,10 @@ public:
     DecodeResult Decode(uint64_t index, const CentralEntry &entry, const char *password,
                         OutputSink &sink);
 
+    // Unsupported when libzip cannot decode the entry's compression or encryption method
+    // (so no password need be asked for it), else Ok.
+    DecodeResult Check(uint64_t index, const CentralEntry &entry);
+
     // Entries inflated in memory in one go; the others are streamed.
     static bool FitsInMemory(const CentralEntry &entry);
     // For an entry that is not encrypted and fits in memory: the checked bytes in out

@@ -264,6 +264,8 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
         }
         return decoder_.Decode(index, entry, nullptr, *sink);
     }
+    if (DecodeResult checked = decoder_.Check(index, entry); checked.status != DecodeStatus::Ok)
+        return checked;
     passwords_.BeginEntry();
     DecodeResult last{DecodeStatus::WrongPassword, {}};
     while (auto password = passwords_.Next(entry.name)) {
@@ -305,7 +307,8 @@ Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const Deco
     case DecodeStatus::CrcMismatch: what = "CRC mismatch"; break;
     case DecodeStatus::SizeMismatch: what = "size differs from the central directory"; break;
     case DecodeStatus::Unsupported:
-        what = std::string("unsupported method (") + MethodName(entry.method) + ")";
+        what = result.detail.empty() ? std::string("unsupported method (") + MethodName(entry.method) + ")"
+                                     : "unsupported " + result.detail;
         break;
     case DecodeStatus::OutputError:
         code = UZ_ERR_WRITE;

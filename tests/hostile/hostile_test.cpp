@@ -186,6 +186,9 @@ const Case kCases[] = {
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"wrong", "worse", "worst"}},
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {""}},
     {"pw-impostor", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"@impostor", ""}},
+    // An encryption that cannot be decoded fails without a password prompt (the harness
+    // would answer "x" and the result be a password error).
+    {"pw-strong", UZ_ERR_BADZIP, "good.txt -> good\nvictim.txt -> mine\n", kVictim, {"x"}},
     {"pw-protected", UZ_OK, "stored.txt -> stored secret text\nvictim.txt -> 2200 bytes\n", kVictim,
      {"secret"}},
 };

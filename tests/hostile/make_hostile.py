@@ -244,6 +244,8 @@ def cases(folder):
     with open(os.path.join(folder, 'impostor.txt'), 'wb') as f:
         f.write(find_impostor(pw, zlib.crc32(plain), plain))
     yield 'pw-impostor', [entry(b'victim.txt', plain, method=0, password=pw)], {}
+    # Flagged for strong encryption, which nothing here decodes.
+    yield 'pw-strong', [entry(b'victim.txt', text, password=pw, flags=0x41), good], {}
 
 
 def damaged_copies(folder):
