@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Writes the hostile-archive test set, byte by byte, into a folder.
 
-Usage: make_hostile.py FOLDER
+Usage: make_hostile.py FOLDER [CASE...]   (default: every case, and the damaged copies)
 
 Every archive is named after its case (FOLDER/<case>.zip); the families of damaged copies
-are FOLDER/truncated-NN.zip and FOLDER/holed-NN.zip. FOLDER/impostor.txt holds a wrong
+(case "damaged") are FOLDER/truncated-NN.zip and FOLDER/holed-NN.zip. FOLDER/impostor.txt holds a wrong
 password that passes the traditional encryption's check byte of pw-impostor.zip.
 The test that runs this script knows what each case must give.
 """
@@ -164,88 +164,91 @@ def unicode_path_field(raw_name, path):
 
 
 def cases(folder):
-    """(case name, entries, keywords for write)."""
+    """(case name, a function giving the entries and the keywords for write)."""
     good = entry(b'good.txt', b'good')
     text = b'the quick brown fox jumps over the lazy dog\n' * 50
     absolute = os.path.join(os.path.abspath(folder), 'abs-escape.txt').encode()
-    yield 'trav-parent', [entry(b'../up.txt', b'x'), entry(b'docs/../../deep.txt', b'x'), good], {}
-    yield 'trav-absolute', [entry(absolute, b'x'), entry(b'/etc/tesk-hostile', b'x'), good], {}
-    yield 'trav-drive', [entry(b'C:\\drive.txt', b'x'), entry(b'c:/x.txt', b'x'),
-                         entry(b'D:rel.txt', b'x'), good], {}
-    yield 'trav-backslash', [entry(b'..\\back.txt', b'x'), entry(b'a\\..\\..\\b.txt', b'x'),
-                             entry(b'\\root.txt', b'x'), good], {}
-    yield 'trav-unicode-field', [
+    yield 'trav-parent', lambda: ([entry(b'../up.txt', b'x'), entry(b'docs/../../deep.txt', b'x'), good], {})
+    yield 'trav-absolute', lambda: ([entry(absolute, b'x'), entry(b'/etc/tesk-hostile', b'x'), good], {})
+    yield 'trav-drive', lambda: ([entry(b'C:\\drive.txt', b'x'), entry(b'c:/x.txt', b'x'),
+                         entry(b'D:rel.txt', b'x'), good], {})
+    yield 'trav-backslash', lambda: ([entry(b'..\\back.txt', b'x'), entry(b'a\\..\\..\\b.txt', b'x'),
+                             entry(b'\\root.txt', b'x'), good], {})
+    yield 'trav-unicode-field', lambda: ([
         entry(b'safe.txt', b'x', extra=unicode_path_field(b'safe.txt', b'../escape.txt')),
         entry(b'also.txt', b'x', extra=unicode_path_field(b'also.txt', b'ok/../../escape.txt')),
         entry(b'caf\x82.txt', b'benign', flags=0,
               extra=unicode_path_field(b'caf\x82.txt', 'caf\u00e9-field.txt'.encode())),
-        good], {}
-    yield 'link-out', [entry(b'abs', link=absolute), entry(b'docs/up', link=b'../../outside'),
+        good], {})
+    yield 'link-out', lambda: ([entry(b'abs', link=absolute), entry(b'docs/up', link=b'../../outside'),
                        entry(b'docs/sneaky', link=b'sub/../..'), entry(b'docs/ok', link=b'../good.txt'),
-                       good], {}
-    yield 'link-write-through', [entry(b'docs/a.txt', b'alpha'), entry(b'alias', link=b'docs'),
+                       good], {})
+    yield 'link-write-through', lambda: ([entry(b'docs/a.txt', b'alpha'), entry(b'alias', link=b'docs'),
                                  entry(b'alias/through.txt', b'through'),
-                                 entry(b'up', link=b'..'), entry(b'up/pwned.txt', b'pwned')], {}
-    yield 'link-chain', [entry(b'sub/l1', link=b'../l2'), entry(b'l2', link=b'sub/l3'),
+                                 entry(b'up', link=b'..'), entry(b'up/pwned.txt', b'pwned')], {})
+    yield 'link-chain', lambda: ([entry(b'sub/l1', link=b'../l2'), entry(b'l2', link=b'sub/l3'),
                          entry(b'sub/l3', link=b'../../outside'), entry(b'c1', link=b'c2'),
-                         entry(b'c2', link=b'c1'), entry(b'sub/l3/x.txt', b'x')], {}
-    yield 'existing-links', [entry(b'data/x.txt', b'through a link'), entry(b'link.txt', b'new'),
-                             entry(b'hard.txt', b'new')], {}
-    yield 'name-controls', [entry(b'nul\x00name.txt', b'1'), entry(b'ctl\x01\x1f\x7f.txt', b'2'),
-                            entry(b'tab\tname.txt', b'3'), entry(b'nl\nname.txt', b'4')], {}
-    yield 'name-long-part', [entry(b'a' * 300 + b'.txt', b'long'), good], {}
-    yield 'name-long-path', [entry(b'/'.join([b'p' * 60] * 80) + b'/deep.txt', b'deep')], {}
-    yield 'name-duplicate', [entry(b'a.txt', b'first'), entry(b'a.txt', b'second'),
-                             entry(b'./a.txt', b'third')], {}
-    yield 'name-case', [entry(b'Readme.txt', b'1'), entry(b'README.txt', b'2'),
-                        entry(b'readme.TXT', b'3'), entry(b'Dir/x', b'4'), entry(b'dir/x', b'5')], {}
-    yield 'name-odd-legal', [entry(b'-dash.txt', b'1'), entry(b' lead space.txt', b'2'),
+                         entry(b'c2', link=b'c1'), entry(b'sub/l3/x.txt', b'x')], {})
+    yield 'existing-links', lambda: ([entry(b'data/x.txt', b'through a link'), entry(b'link.txt', b'new'),
+                             entry(b'hard.txt', b'new')], {})
+    yield 'name-controls', lambda: ([entry(b'nul\x00name.txt', b'1'), entry(b'ctl\x01\x1f\x7f.txt', b'2'),
+                            entry(b'tab\tname.txt', b'3'), entry(b'nl\nname.txt', b'4')], {})
+    yield 'name-long-part', lambda: ([entry(b'a' * 300 + b'.txt', b'long'), good], {})
+    yield 'name-long-path', lambda: ([entry(b'/'.join([b'p' * 60] * 80) + b'/deep.txt', b'deep')], {})
+    yield 'name-duplicate', lambda: ([entry(b'a.txt', b'first'), entry(b'a.txt', b'second'),
+                             entry(b'./a.txt', b'third')], {})
+    yield 'name-case', lambda: ([entry(b'Readme.txt', b'1'), entry(b'README.txt', b'2'),
+                        entry(b'readme.TXT', b'3'), entry(b'Dir/x', b'4'), entry(b'dir/x', b'5')], {})
+    yield 'name-odd-legal', lambda: ([entry(b'-dash.txt', b'1'), entry(b' lead space.txt', b'2'),
                              entry(b'...', b'3'), entry(b'..foo', b'4'), entry(b'.hidden', b'5'),
                              entry(b'a\\b.txt', b'6'), entry('\u00fcn\u00ef \u2713.txt'.encode(), b'7'),
                              entry(b'./dot/./x.txt', b'8'), entry(b'a//b.txt', b'9'),
-                             entry(b'caf\x82.txt', b'10'), entry(b'folder/', b'')], {}
-    yield 'name-empty', [entry(b'', b'x'), entry(b'./', b''), entry(b'.', b'x'), good], {}
+                             entry(b'caf\x82.txt', b'10'), entry(b'folder/', b'')], {})
+    yield 'name-empty', lambda: ([entry(b'', b'x'), entry(b'./', b''), entry(b'.', b'x'), good], {})
     # inner.txt's local header and data lie inside outer.txt's stored data; twin.txt shares
     # outer.txt's header outright.
     inner = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, 0, DOS_TIME, DOS_DATE, zlib.crc32(text),
                         len(text), len(text), 9, 0) + b'inner.txt' + text
-    yield 'bomb-overlap', [entry(b'outer.txt', b'pad' + inner, method=0),
+    yield 'bomb-overlap', lambda: ([entry(b'outer.txt', b'pad' + inner, method=0),
                            entry(b'inner.txt', text, method=0, offset=30 + 9 + 3),
                            entry(b'outer.txt', b'pad' + inner, method=0, at=0),
-                           entry(b'fine.txt', b'fine')], {}
-    yield 'bomb-huge-size', [entry(b'huge.bin', b'tiny', method=0, size=1 << 50, zip64={}), good], {}
+                           entry(b'fine.txt', b'fine')], {})
+    yield 'bomb-huge-size', lambda: ([entry(b'huge.bin', b'tiny', method=0, size=1 << 50, zip64={}), good], {})
     zeros = bytes(64 << 20)
-    yield 'bomb-lying-size', [entry(b'bomb.bin', b'', packed=deflate(zeros), crc=zlib.crc32(zeros),
-                                    size=1 << 20, method=8), good], {}
-    yield 'bomb-fill', [entry(b'fill.bin', zeros)], {}
-    yield 'bomb-fill-small', [entry(b'fill%d.bin' % i, bytes(900 << 10)) for i in range(8)], {}
-    yield 'bomb-many', [entry(b'm/%05d' % i, b'%d' % i, method=0) for i in range(5000)], {}
-    yield 'corrupt-crc', [entry(b'victim.txt', text, crc=zlib.crc32(text) ^ 1),
-                          entry(b'stored.txt', text, method=0, crc=1), good], {}
-    yield 'corrupt-data', [entry(b'victim.txt', text, packed=b'\xff' * 40 + deflate(text)), good], {}
-    yield 'corrupt-method', [entry(b'victim.txt', text, method=97, packed=text), good], {}
-    yield 'corrupt-mismatch', [entry(b'victim.txt', text, local={'name': b'other.txt'}),
+    yield 'bomb-lying-size', lambda: ([entry(b'bomb.bin', b'', packed=deflate(zeros), crc=zlib.crc32(zeros),
+                                    size=1 << 20, method=8), good], {})
+    yield 'bomb-fill', lambda: ([entry(b'fill.bin', zeros)], {})
+    yield 'bomb-fill-small', lambda: ([entry(b'fill%d.bin' % i, bytes(900 << 10)) for i in range(8)], {})
+    yield 'bomb-many', lambda: ([entry(b'm/%05d' % i, b'%d' % i, method=0) for i in range(5000)], {})
+    yield 'corrupt-crc', lambda: ([entry(b'victim.txt', text, crc=zlib.crc32(text) ^ 1),
+                          entry(b'stored.txt', text, method=0, crc=1), good], {})
+    yield 'corrupt-data', lambda: ([entry(b'victim.txt', text, packed=b'\xff' * 40 + deflate(text)), good], {})
+    yield 'corrupt-method', lambda: ([entry(b'victim.txt', text, method=97, packed=text), good], {})
+    yield 'corrupt-mismatch', lambda: ([entry(b'victim.txt', text, local={'name': b'other.txt'}),
                                entry(b'method.txt', text, local={'method': 0}),
                                entry(b'crc.txt', text, local={'crc': 7}),
-                               entry(b'flags.txt', text, local={'flags': 1}), good], {}
-    yield 'corrupt-zip64-short', [entry(b'victim.txt', text, zip64={'field': struct.pack('<HHI', 1, 4, 7)}),
-                                  good], {}
-    yield 'corrupt-zip64-offset', [entry(b'victim.txt', text, zip64={'offset': 1 << 40}), good], {}
-    yield 'corrupt-zip64-end', [good], {'zip64_end': {'entries': 1 << 62, 'size': 1 << 61}}
-    yield 'corrupt-zip64-locator', [good], {'zip64_end': {'locator': 1 << 50}}
-    yield 'corrupt-cd-count', [good, entry(b'b.txt', b'b')], {'eocd': {'count': 65535}}
-    yield 'corrupt-cd-offset', [good], {'eocd': {'offset': 1 << 31}}
-    yield 'corrupt-cd-size', [good, entry(b'b.txt', b'b')], {'eocd': {'size': 50}}
-    yield 'corrupt-comment', [good], {'eocd': {'comment': b'note', 'comment_length': 500}}
+                               entry(b'flags.txt', text, local={'flags': 1}), good], {})
+    yield 'corrupt-zip64-short', lambda: ([entry(b'victim.txt', text, zip64={'field': struct.pack('<HHI', 1, 4, 7)}),
+                                  good], {})
+    yield 'corrupt-zip64-offset', lambda: ([entry(b'victim.txt', text, zip64={'offset': 1 << 40}), good], {})
+    yield 'corrupt-zip64-end', lambda: ([good], {'zip64_end': {'entries': 1 << 62, 'size': 1 << 61}})
+    yield 'corrupt-zip64-locator', lambda: ([good], {'zip64_end': {'locator': 1 << 50}})
+    yield 'corrupt-cd-count', lambda: ([good, entry(b'b.txt', b'b')], {'eocd': {'count': 65535}})
+    yield 'corrupt-cd-offset', lambda: ([good], {'eocd': {'offset': 1 << 31}})
+    yield 'corrupt-cd-size', lambda: ([good, entry(b'b.txt', b'b')], {'eocd': {'size': 50}})
+    yield 'corrupt-comment', lambda: ([good], {'eocd': {'comment': b'note', 'comment_length': 500}})
     pw = b'secret'
-    yield 'pw-protected', [entry(b'victim.txt', text, password=pw),
-                           entry(b'stored.txt', b'stored secret text', method=0, password=pw)], {}
+    yield 'pw-protected', lambda: ([entry(b'victim.txt', text, password=pw),
+                           entry(b'stored.txt', b'stored secret text', method=0, password=pw)], {})
     plain = b'stored secret text'
-    with open(os.path.join(folder, 'impostor.txt'), 'wb') as f:
-        f.write(find_impostor(pw, zlib.crc32(plain), plain))
-    yield 'pw-impostor', [entry(b'victim.txt', plain, method=0, password=pw)], {}
+
+    def impostor():
+        with open(os.path.join(folder, 'impostor.txt'), 'wb') as f:
+            f.write(find_impostor(pw, zlib.crc32(plain), plain))
+        return [entry(b'victim.txt', plain, method=0, password=pw)], {}
+    yield 'pw-impostor', impostor
     # Flagged for strong encryption, which nothing here decodes.
-    yield 'pw-strong', [entry(b'victim.txt', text, password=pw, flags=0x41), good], {}
+    yield 'pw-strong', lambda: ([entry(b'victim.txt', text, password=pw, flags=0x41), good], {})
 
 
 def damaged_copies(folder):
@@ -267,11 +270,14 @@ def damaged_copies(folder):
 
 
 def main():
-    folder = sys.argv[1]
+    folder, wanted = sys.argv[1], set(sys.argv[2:])
     os.makedirs(folder, exist_ok=True)
-    for name, entries, options in cases(folder):
-        write(os.path.join(folder, name + '.zip'), entries, **options)
-    damaged_copies(folder)
+    for name, make in cases(folder):
+        if not wanted or name in wanted:
+            entries, options = make()
+            write(os.path.join(folder, name + '.zip'), entries, **options)
+    if not wanted or 'damaged' in wanted:
+        damaged_copies(folder)
 
 
 if __name__ == '__main__':

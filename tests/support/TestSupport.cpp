@@ -74,11 +74,16 @@ std::string ShellQuote(const std::string &text) {
     return quoted + "'";
 }
 
+const std::string &Python() {
+    static const std::string python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+    return python;
+}
+
 CommandResult RunPython(const std::string &script, const std::string &args) {
     TempDir dir;
     const fs::path file = dir.path() / "script.py";
     WriteFile(file, script);
-    return Run("python3 " + ShellQuote(file.string()) + " " + args);
+    return Run(Python() + " " + ShellQuote(file.string()) + " " + args);
 }
 
 bool HaveTool(const std::string &name) {

@@ -40,6 +40,10 @@ struct CommandResult {
 // Runs a shell command line and collects its output.
 CommandResult Run(const std::string &commandLine);
 
+// The python3 to run: the system's when there is one (it starts many times faster than a
+// version manager's shim).
+const std::string &Python();
+
 // Runs a python3 script given as text (its argv[1..] are args, already quoted).
 CommandResult RunPython(const std::string &script, const std::string &args = "");
 

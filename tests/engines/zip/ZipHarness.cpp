@@ -55,9 +55,7 @@ int32_t TESK_CALL OnService(const char *name, int32_t length) {
 }  // namespace
 
 testsupport::CommandResult Python(const std::string &script, const std::string &args) {
-    static const std::string python =
-        testsupport::Run("test -x /usr/bin/python3").exitCode == 0 ? "/usr/bin/python3" : "python3";
-    return testsupport::Run(python + " -c " + ShellQuote(script) + " " + args);
+    return testsupport::Run(testsupport::Python() + " -c " + ShellQuote(script) + " " + args);
 }
 
 std::string Script::AllMessages() const {

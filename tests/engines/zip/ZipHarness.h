@@ -80,8 +80,7 @@ protected:
     std::string rootDir_;
 };
 
-// Runs a python3 script given as text (the system's python when there is one: it starts
-// much faster than a version manager's shim).
+// Runs a python3 script given as text.
 testsupport::CommandResult Python(const std::string &script, const std::string &args);
 
 // Sets a file's modification time (seconds since the epoch).
