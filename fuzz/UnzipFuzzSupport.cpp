@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -55,12 +56,30 @@ int32_t TESK_CALL OnService(const char *name, int32_t length) {
     return 0;
 }
 
+// libFuzzer may end a process without running its exit handlers: every start removes the
+// scratch folders of processes that are gone (their names carry the process id).
+void RemoveStaleScratch(const std::string &base) {
+    DIR *dir = opendir(base.c_str());
+    if (!dir) return;
+    const std::string prefix = "tesk-fuzz-";
+    std::vector<std::string> stale;
+    while (const dirent *e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.rfind(prefix, 0) != 0) continue;
+        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) stale.push_back(name);
+    }
+    closedir(dir);
+    for (const std::string &name : stale) treecheck::RemoveTree(base + "/" + name);
+}
+
 }  // namespace
 
 const std::string &ScratchFolder() {
     if (g_scratch.empty()) {
-        const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = std::string(base) + "/tesk-fuzz-XXXXXX";
+        const std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        RemoveStaleScratch(base);
+        std::string pattern = base + "/tesk-fuzz-" + std::to_string(getpid()) + "-XXXXXX";
         if (!mkdtemp(pattern.data())) Fault("cannot make a scratch folder");
         g_scratch = pattern;
         std::atexit(RemoveScratch);
