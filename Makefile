@@ -33,7 +33,8 @@ test-sanitize: deps
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-# Every libFuzzer target for FUZZ_SECONDS, from the seed corpus in fuzz/seeds.
+# Every libFuzzer target for FUZZ_SECONDS (default 10 minutes each), from the seed corpus in
+# fuzz/seeds (remade by fuzz/make_seeds.py) plus a working corpus in build-fuzz/fuzz/corpus.
 fuzz:
 	@./scripts/install-deps.sh --extra clang libclang-rt-dev
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -52,8 +52,7 @@ bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
 
 }  // namespace
 
-EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveMap &archive)
-    : zip_(zip), archive_(archive), inflater_(libdeflate_alloc_decompressor()) {}
+EntryDecoder::EntryDecoder(zip_t *zip) : zip_(zip), inflater_(libdeflate_alloc_decompressor()) {}
 
 EntryDecoder::~EntryDecoder() { libdeflate_free_decompressor(inflater_); }
 
@@ -62,11 +61,26 @@ bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
            entry.compressedSize <= kInMemoryLimit;
 }
 
-DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
-                                zip_file_t *&file) {
+DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
     const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
+    // libzip leaks the entry's reading source when asked to open an entry whose encryption
+    // it cannot decode (such as one flagged for strong encryption): never ask it.
+    if (entry.encrypted()) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip_, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_ENCRYPTION_METHOD) ||
+            !zip_encryption_method_supported(st.encryption_method, 0))
+            return Fail(DecodeStatus::Unsupported, "encryption method");
+    }
+    return {};
+}
+
+DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
+                                zip_file_t *&file) {
+    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    if (DecodeResult checked = Check(index, entry); checked.status != DecodeStatus::Ok) return checked;
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
     file = zip_fopen_index_encrypted(zip_, index, raw ? ZIP_FL_COMPRESSED : 0, password);
@@ -79,14 +93,14 @@ DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const
     case ZIP_ER_WRONGPASSWD:
     case ZIP_ER_NOPASSWD: return Fail(DecodeStatus::WrongPassword);
     case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported, detail);
+    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported);
     case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
     default: return Fail(DecodeStatus::BadData, detail);
     }
 }
 
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
-                                  uint64_t dataStart, const char *password, OutputSink &sink) {
+                                  const char *password, OutputSink &sink) {
     zip_file_t *file = nullptr;
     DecodeResult result = Open(index, entry, password, file);
     if (result.status != DecodeStatus::Ok) return result;
@@ -96,27 +110,26 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
             result = Fail(DecodeStatus::OutputError, sink.error());
         if (result.status == DecodeStatus::Ok) result = FinishSink(sink);
     } else {
-        result = Stream(file, entry, dataStart, entry.method == kMethodDeflated, sink);
+        result = Stream(file, entry, entry.method == kMethodDeflated, sink);
     }
     zip_fclose(file);
-    Done(entry, dataStart);
+    Done();
     return result;
 }
 
 DecodeResult EntryDecoder::DecodeToMemory(uint64_t index, const CentralEntry &entry,
-                                          uint64_t dataStart, std::vector<uint8_t> &out) {
+                                          std::vector<uint8_t> &out) {
     zip_file_t *file = nullptr;
     DecodeResult result = Open(index, entry, nullptr, file);
     if (result.status != DecodeStatus::Ok) return result;
     result = Inflate(file, entry, out);
     zip_fclose(file);
     if (result.status == DecodeStatus::Ok) out.resize(static_cast<size_t>(entry.size));
-    Done(entry, dataStart);
+    Done();
     return result;
 }
 
-void EntryDecoder::Done(const CentralEntry &entry, uint64_t dataStart) {
-    archive_.Release(dataStart, entry.compressedSize);
+void EntryDecoder::Done() {
     // Keep small buffers for the next entry, but not the memory of a rare big one.
     constexpr size_t kKeep = 16u << 20;
     if (input_.capacity() > kKeep) std::vector<uint8_t>().swap(input_);
@@ -144,8 +157,8 @@ DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
     return {};
 }
 
-DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
-                                  uint64_t dataStart, bool inflate, OutputSink &sink) {
+DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry, bool inflate,
+                                  OutputSink &sink) {
     if (!Grow(input_, kChunk) || !Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
@@ -160,9 +173,6 @@ DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
     uint32_t crc = 0;
     uint64_t length = 0;
     bool streamDone = false;
-    uint64_t consumed = 0;  // archive bytes read so far, for releasing the pages behind
-    uint64_t released = 0;
-    constexpr uint64_t kReleaseStep = 32ull << 20;
     // Passes decoded bytes on, never beyond the declared size.
     auto deliver = [&](const uint8_t *data, size_t size) -> DecodeResult {
         if (size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
@@ -175,12 +185,6 @@ DecodeResult EntryDecoder::Stream(zip_file_t *file, const CentralEntry &entry,
         const zip_int64_t n = zip_fread(file, input_.data(), kChunk);
         if (n < 0) return ReadFailure(file);
         if (n == 0) break;
-        // Decrypted raw bytes run at most a few header bytes behind the archive bytes.
-        consumed += static_cast<uint64_t>(n);
-        if (consumed - released >= kReleaseStep) {
-            archive_.Release(dataStart + released, consumed - released);
-            released = consumed;
-        }
         if (!inflate) {
             DecodeResult step = deliver(input_.data(), static_cast<size_t>(n));
             if (step.status != DecodeStatus::Ok) return step;

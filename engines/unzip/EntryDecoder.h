@@ -2,7 +2,6 @@
 // memory) or zlib (streamed), and the checks that libzip skips on that path.
 #pragma once
 
-#include "ArchiveMap.h"
 #include "CentralDirectory.h"
 #include "OutputSink.h"
 
@@ -42,22 +41,24 @@ constexpr uint64_t kInMemoryLimit = 64ull << 20;
 // with its own handle; it never calls back into the caller of the engine.
 class EntryDecoder {
 public:
-    // zip must read archive (the mapping whose pages are released behind the reader).
-    EntryDecoder(zip_t *zip, const ArchiveMap &archive);
+    explicit EntryDecoder(zip_t *zip);
     ~EntryDecoder();
     EntryDecoder(const EntryDecoder &) = delete;
     EntryDecoder &operator=(const EntryDecoder &) = delete;
 
-    // dataStart: where the entry's data begins in the archive. password: null for entries
-    // that are not encrypted.
-    DecodeResult Decode(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
-                        const char *password, OutputSink &sink);
+    // password: null for entries that are not encrypted.
+    DecodeResult Decode(uint64_t index, const CentralEntry &entry, const char *password,
+                        OutputSink &sink);
+
+    // Unsupported when libzip cannot decode the entry's compression or encryption method
+    // (so no password need be asked for it), else Ok.
+    DecodeResult Check(uint64_t index, const CentralEntry &entry);
 
     // Entries inflated in memory in one go; the others are streamed.
     static bool FitsInMemory(const CentralEntry &entry);
     // For an entry that is not encrypted and fits in memory: the checked bytes in out
     // (resized to the entry's size on success).
-    DecodeResult DecodeToMemory(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
+    DecodeResult DecodeToMemory(uint64_t index, const CentralEntry &entry,
                                 std::vector<uint8_t> &out);
 
 private:
@@ -65,13 +66,12 @@ private:
                       zip_file_t *&file);
     // Inflates the whole entry into out (at least size + 1 bytes) and checks it.
     DecodeResult Inflate(zip_file_t *file, const CentralEntry &entry, std::vector<uint8_t> &out);
-    void Done(const CentralEntry &entry, uint64_t dataStart);
-    DecodeResult Stream(zip_file_t *file, const CentralEntry &entry, uint64_t dataStart,
-                        bool inflate, OutputSink &sink);
+    void Done();
+    DecodeResult Stream(zip_file_t *file, const CentralEntry &entry, bool inflate,
+                        OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 
     zip_t *zip_;
-    const ArchiveMap &archive_;
     libdeflate_decompressor *inflater_;
     std::vector<uint8_t> input_;
     std::vector<uint8_t> output_;

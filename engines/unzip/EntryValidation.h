@@ -1,7 +1,7 @@
 // Checks of each entry's local header and data area against the central directory.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 
 #include <vector>
@@ -19,11 +19,10 @@ const char *EntryFaultText(EntryFault fault);
 
 struct EntryCheck {
     EntryFault fault = EntryFault::None;
-    uint64_t dataStart = 0;  // where the entry's data begins, when there is no fault
 };
 
 // One check per central entry, same order. Reads only headers, never entry data.
-std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
+std::vector<EntryCheck> ValidateEntries(const ArchiveFile &archive,
                                         const CentralDirectory &directory);
 
 }  // namespace tesk::unzip

@@ -31,7 +31,7 @@ const std::string &LeafName(const RelativePath &path) { return path.parts.back()
 }  // namespace
 
 Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks,
-                     Reporter &reporter, const ArchiveMap &archive,
+                     Reporter &reporter, const ArchiveFile &archive,
                      const CentralDirectory &directory, std::vector<EntryCheck> checks,
                      EntryDecoder &decoder)
     : options_(options),
@@ -262,14 +262,16 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
             prefetcher_->Recycle(std::move(ready->bytes));
             return result;
         }
-        return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
+        return decoder_.Decode(index, entry, nullptr, *sink);
     }
+    if (DecodeResult checked = decoder_.Check(index, entry); checked.status != DecodeStatus::Ok)
+        return checked;
     passwords_.BeginEntry();
     DecodeResult last{DecodeStatus::WrongPassword, {}};
     while (auto password = passwords_.Next(entry.name)) {
         OutputSink *sink = makeSink();
         if (!sink) return {DecodeStatus::OutputError, {}};
-        last = decoder_.Decode(index, entry, checks_[index].dataStart, password->c_str(), *sink);
+        last = decoder_.Decode(index, entry, password->c_str(), *sink);
         switch (last.status) {
         case DecodeStatus::Ok:
             passwords_.Worked(*password);
@@ -305,7 +307,8 @@ Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const Deco
     case DecodeStatus::CrcMismatch: what = "CRC mismatch"; break;
     case DecodeStatus::SizeMismatch: what = "size differs from the central directory"; break;
     case DecodeStatus::Unsupported:
-        what = std::string("unsupported method (") + MethodName(entry.method) + ")";
+        what = result.detail.empty() ? std::string("unsupported method (") + MethodName(entry.method) + ")"
+                                     : "unsupported " + result.detail;
         break;
     case DecodeStatus::OutputError:
         code = UZ_ERR_WRITE;

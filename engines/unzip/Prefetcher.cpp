@@ -5,7 +5,7 @@
 
 namespace tesk::unzip {
 
-Prefetcher::Prefetcher(const ArchiveMap &archive, const CentralDirectory &directory,
+Prefetcher::Prefetcher(const ArchiveFile &archive, const CentralDirectory &directory,
                        const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected)
     : archive_(archive), directory_(directory), checks_(checks) {
     for (size_t index : selected) {
@@ -64,7 +64,7 @@ void Prefetcher::Work(ZipHandle &zip) {
 }
 
 void Prefetcher::WorkThrough(ZipHandle &zip) {
-    EntryDecoder decoder(zip.get(), archive_);
+    EntryDecoder decoder(zip.get());
     for (;;) {
         size_t position;
         Prefetched done;
@@ -87,8 +87,7 @@ void Prefetcher::WorkThrough(ZipHandle &zip) {
             }
         }
         const size_t index = plan_[position];
-        done.result = decoder.DecodeToMemory(index, directory_.entries()[index],
-                                             checks_[index].dataStart, done.bytes);
+        done.result = decoder.DecodeToMemory(index, directory_.entries()[index], done.bytes);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (position < nextTake_)

@@ -2,7 +2,7 @@
 // while the calling thread writes (or prompts about) earlier ones.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 #include "EntryDecoder.h"
 #include "EntryValidation.h"
@@ -38,7 +38,7 @@ public:
 
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
     // per processor (at most kMaxWorkers) unless fewer than two qualify.
-    Prefetcher(const ArchiveMap &archive, const CentralDirectory &directory,
+    Prefetcher(const ArchiveFile &archive, const CentralDirectory &directory,
                const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected);
     ~Prefetcher();
     Prefetcher(const Prefetcher &) = delete;
@@ -56,7 +56,7 @@ private:
     void WorkThrough(ZipHandle &zip);
     uint64_t SizeAt(size_t position) const;
 
-    const ArchiveMap &archive_;
+    const ArchiveFile &archive_;
     const CentralDirectory &directory_;
     const std::vector<EntryCheck> &checks_;
     std::vector<size_t> plan_;
