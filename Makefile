@@ -5,7 +5,8 @@ CMAKE_FLAGS ?=
 # Seconds each fuzz target runs under `make fuzz`.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench clean screenshots benchmark-list
+.PHONY: all deps configure build run test test-sanitize fuzz bench clean screenshots \
+	benchmark-list install uninstall deb deb-check
 
 all: build
 
@@ -32,7 +33,8 @@ test-sanitize: deps
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-# Every libFuzzer target for FUZZ_SECONDS, from the seed corpus in fuzz/seeds.
+# Every libFuzzer target for FUZZ_SECONDS (default 10 minutes each), from the seed corpus in
+# fuzz/seeds (remade by fuzz/make_seeds.py) plus a working corpus in build-fuzz/fuzz/corpus.
 fuzz:
 	@./scripts/install-deps.sh --extra clang libclang-rt-dev
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -47,9 +49,28 @@ bench: build
 	python3 bench/run_bench.py --bin $(BUILD)/bin --work bench/work $(BENCH_FLAGS)
 
 # Pictures of the main window and the dialogs, under a virtual X display, into docs/.
+# The real program under Xvfb, driven with mouse and keys: PNGs of each window into docs/.
 screenshots: build
-	@mkdir -p docs
-	xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" ./$(BUILD)/bin/tesk_screenshots docs
+	python3 scripts/drive_tesk.py $(BUILD)/bin/tesk --shots docs
+
+# PREFIX and DESTDIR as usual; the program and its engines go to PREFIX/lib/tesk.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@[ -f $(BUILD)/install_manifest.txt ] || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs rm -f < $(BUILD)/install_manifest.txt
+	rmdir $(DESTDIR)$(PREFIX)/lib/tesk 2>/dev/null || true
+
+# A Debian package, with dependencies found from the binaries.
+deb: build
+	cd $(BUILD) && cpack -G DEB
+
+# Installs the package on a fresh Debian 12 (debootstrap) and drives Tesk there. Root only.
+deb-check: deb
+	@./scripts/install-deps.sh --extra debootstrap
+	./scripts/check-deb.sh $(BUILD)
 
 # Listing and painting 100,000 archive entries in the main window.
 benchmark-list: build

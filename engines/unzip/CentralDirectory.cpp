@@ -5,6 +5,7 @@
 #include "ZipTime.h"
 
 #include <algorithm>
+#include <vector>
 #include <libdeflate.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -32,13 +33,29 @@ struct DirectoryLocation {
     uint64_t prefix = 0;  // bytes before the archive proper (a self-extractor's program)
 };
 
-bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
-                   std::string &error) {
+// The four bytes at offset, or 0 when they cannot be read.
+uint32_t Peek32(const ArchiveFile &file, uint64_t offset) {
+    uint8_t bytes[4];
+    return file.ReadAt(offset, bytes, sizeof bytes) ? Le32(bytes) : 0;
+}
+
+bool FindDirectory(const ArchiveFile &file, DirectoryLocation &where, std::string &error) {
+    const uint64_t size = file.size();
+    // The end record lies in the last 64 KiB (its comment's longest) plus its own size;
+    // the zip64 locator and end record may come right before it.
     const uint64_t lowest = size > kEndSize + 0xFFFF ? size - kEndSize - 0xFFFF : 0;
+    const uint64_t tailStart = lowest > 20 + 56 ? lowest - 20 - 56 : 0;
+    std::vector<uint8_t> tail(static_cast<size_t>(size - tailStart));
+    if (!file.ReadAt(tailStart, tail.data(), tail.size())) {
+        error = "cannot read the archive";
+        return false;
+    }
+    // The tail's bytes by file offset (at least tailStart).
+    auto at = [&](uint64_t offset) { return tail.data() + (offset - tailStart); };
     uint64_t end = size - kEndSize + 1;
     bool found = false;
     while (end-- > lowest) {
-        if (Le32(data + end) == kEndSignature && end + kEndSize + Le16(data + end + 20) <= size) {
+        if (Le32(at(end)) == kEndSignature && end + kEndSize + Le16(at(end + 20)) <= size) {
             found = true;
             break;
         }
@@ -47,7 +64,7 @@ bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
         error = "not a zip archive";
         return false;
     }
-    const uint8_t *record = data + end;
+    const uint8_t *record = at(end);
     if (Le16(record + 4) != 0 || Le16(record + 6) != 0) {
         error = "archives split over several files are not supported";
         return false;
@@ -56,28 +73,29 @@ bool FindDirectory(const uint8_t *data, uint64_t size, DirectoryLocation &where,
     where.size = Le32(record + 12);
     where.offset = Le32(record + 16);
     where.end = end;
-    if (end >= 20 && Le32(data + end - 20) == kZip64LocatorSignature) {
-        uint64_t zip64End = Le64(data + end - 20 + 8);
+    if (end >= 20 && Le32(at(end - 20)) == kZip64LocatorSignature) {
+        uint64_t zip64End = Le64(at(end - 20 + 8));
         // With bytes before the archive, the record sits right before its locator instead.
-        if ((zip64End >= end || Le32(data + zip64End) != kZip64EndSignature) && end >= 20 + 56 &&
-            Le32(data + end - 20 - 56) == kZip64EndSignature)
+        if ((zip64End >= end || Peek32(file, zip64End) != kZip64EndSignature) && end >= 20 + 56 &&
+            Le32(at(end - 20 - 56)) == kZip64EndSignature)
             zip64End = end - 20 - 56;
+        uint8_t zip64[56];
         if (zip64End > end - 20 || end - 20 - zip64End < 56 ||
-            Le32(data + zip64End) != kZip64EndSignature) {
+            !file.ReadAt(zip64End, zip64, sizeof zip64) || Le32(zip64) != kZip64EndSignature) {
             error = "corrupt zip64 end record";
             return false;
         }
-        where.entries = Le64(data + zip64End + 32);
-        where.size = Le64(data + zip64End + 40);
-        where.offset = Le64(data + zip64End + 48);
+        where.entries = Le64(zip64 + 32);
+        where.size = Le64(zip64 + 40);
+        where.offset = Le64(zip64 + 48);
         where.end = zip64End;
     }
     // Offsets count from the archive's start; with bytes before it, the directory is found
     // where it must end instead, and every offset moves by the difference.
     if (where.size > 0 && where.size <= where.end &&
-        (where.offset >= size - 4 || Le32(data + where.offset) != kCentralSignature) &&
+        (where.offset >= size - 4 || Peek32(file, where.offset) != kCentralSignature) &&
         where.end - where.size > where.offset &&
-        Le32(data + where.end - where.size) == kCentralSignature) {
+        Peek32(file, where.end - where.size) == kCentralSignature) {
         where.prefix = where.end - where.size - where.offset;
         where.offset += where.prefix;
     }
@@ -164,22 +182,27 @@ bool CentralEntry::isFolder() const {
 
 bool CentralEntry::isSymlink() const { return !isFolder() && S_ISLNK(unixMode()); }
 
-bool CentralDirectory::Read(const ArchiveMap &archive, std::string &error) {
-    const uint8_t *data = archive.data();
+bool CentralDirectory::Read(const ArchiveFile &archive, std::string &error) {
     DirectoryLocation where;
-    if (!FindDirectory(data, archive.size(), where, error)) return false;
+    if (!FindDirectory(archive, where, error)) return false;
     offset_ = where.offset;
     prefix_ = where.prefix;
+    // The directory lies within the file, so a hostile size costs at most the file's size.
+    records_.resize(static_cast<size_t>(where.size));
+    if (!archive.ReadAt(where.offset, records_.data(), records_.size())) {
+        error = "cannot read the central directory";
+        return false;
+    }
     entries_.clear();
     entries_.reserve(static_cast<size_t>(std::min(where.entries, where.size / kCentralSize)));
     const uint64_t end = where.offset + where.size;
     uint64_t pos = where.offset;
     for (uint64_t i = 0; i < where.entries; ++i) {
-        if (end - pos < kCentralSize || Le32(data + pos) != kCentralSignature) {
+        if (end - pos < kCentralSize || Le32(records_.data() + (pos - where.offset)) != kCentralSignature) {
             error = "corrupt central directory";
             return false;
         }
-        const uint8_t *record = data + pos;
+        const uint8_t *record = records_.data() + (pos - where.offset);
         const uint16_t nameLength = Le16(record + 28);
         const uint16_t extraLength = Le16(record + 30);
         const uint16_t commentLength = Le16(record + 32);

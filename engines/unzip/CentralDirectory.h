@@ -1,4 +1,4 @@
-// The archive's central directory, read straight from the mapped file.
+// The archive's central directory, read from the archive file into memory.
 //
 // libzip gives no entry's local header offset, and one name flagged UTF-8 that is not
 // UTF-8 makes it refuse the whole archive, so the engine reads the directory itself:
@@ -6,7 +6,7 @@
 // each entry's data by index, which follows the same central-directory order.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 
 #include <cstdint>
 #include <string>
@@ -22,7 +22,7 @@ struct CentralEntry {
     std::string name;  // UTF-8; control characters replaced by "_"
     uint64_t compressedSize = 0;
     uint64_t size = 0;
-    uint64_t localOffset = 0;   // in the mapped file (bytes before the archive included)
+    uint64_t localOffset = 0;   // in the file (bytes before the archive included)
     uint64_t recordOffset = 0;  // of the central record in the archive
     uint32_t crc = 0;
     uint32_t externalAttributes = 0;
@@ -53,16 +53,21 @@ struct CentralEntry {
 class CentralDirectory {
 public:
     // Reads every central record. On failure returns false with a reason in error.
-    bool Read(const ArchiveMap &archive, std::string &error);
+    bool Read(const ArchiveFile &archive, std::string &error);
 
     const std::vector<CentralEntry> &entries() const { return entries_; }
-    // Where the directory starts in the mapped file.
+    // The stored bytes of an entry's name (rawNameLength of them), as in the directory.
+    const uint8_t *RawName(const CentralEntry &entry) const {
+        return records_.data() + (entry.recordOffset - offset_) + 46;
+    }
+    // Where the directory starts in the file.
     uint64_t offset() const { return offset_; }
     // Bytes before the archive proper, such as a self-extractor's program.
     uint64_t prefix() const { return prefix_; }
 
 private:
     std::vector<CentralEntry> entries_;
+    std::vector<uint8_t> records_;  // the directory's bytes
     uint64_t offset_ = 0;
     uint64_t prefix_ = 0;
 };

@@ -55,7 +55,7 @@ bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
 
 }  // namespace
 
-EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveMap &archive)
+EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveFile &archive)
     : zip_(zip), archive_(archive), inflater_(libdeflate_alloc_decompressor()) {}
 
 EntryDecoder::~EntryDecoder() { libdeflate_free_decompressor(inflater_); }
@@ -65,11 +65,26 @@ bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
            entry.compressedSize <= kInMemoryLimit;
 }
 
-DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
-                                zip_file_t *&file) {
+DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
     const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
+    // libzip leaks the entry's reading source when asked to open an entry whose encryption
+    // it cannot decode (such as one flagged for strong encryption): never ask it.
+    if (entry.encrypted()) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(zip_, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_ENCRYPTION_METHOD) ||
+            !zip_encryption_method_supported(st.encryption_method, 0))
+            return Fail(DecodeStatus::Unsupported, "encryption method");
+    }
+    return {};
+}
+
+DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
+                                zip_file_t *&file) {
+    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    if (DecodeResult checked = Check(index, entry); checked.status != DecodeStatus::Ok) return checked;
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
     file = zip_fopen_index_encrypted(zip_, index, raw ? ZIP_FL_COMPRESSED : 0, password);
@@ -82,7 +97,7 @@ DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const
     case ZIP_ER_WRONGPASSWD:
     case ZIP_ER_NOPASSWD: return Fail(DecodeStatus::WrongPassword);
     case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported, detail);
+    case ZIP_ER_COMPNOTSUPP: return Fail(DecodeStatus::Unsupported);
     case ZIP_ER_MEMORY: return Fail(DecodeStatus::NoMemory);
     default: return Fail(DecodeStatus::BadData, detail);
     }
@@ -111,22 +126,21 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
             data = input_.data();
             return n;
         };
-        result = Stream(next, entry, dataStart, entry.method == kMethodDeflated, sink);
+        result = Stream(next, entry, entry.method == kMethodDeflated, sink);
         if (result.status == DecodeStatus::BadData && result.detail == kReadFailed)
             result = ReadFailure(file);
     }
     zip_fclose(file);
-    Done(entry, dataStart);
+    Done();
     return result;
 }
 
 DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataStart,
                                      OutputSink &sink) {
     // The validation put the data inside the archive; libzip is not needed for it.
-    const uint8_t *data = archive_.data() + dataStart;
     DecodeResult result;
     if (FitsInMemory(entry)) {
-        result = InflateSpan(data, entry, output_);
+        result = InflateAt(dataStart, entry, output_);
         if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
             result = Fail(DecodeStatus::OutputError, sink.error());
         if (result.status == DecodeStatus::Ok) result = FinishSink(sink);
@@ -134,28 +148,28 @@ DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataSta
         uint64_t offset = 0;
         const auto next = [&](const uint8_t *&chunk) -> int64_t {
             const uint64_t n = std::min<uint64_t>(kChunk, entry.compressedSize - offset);
-            chunk = data + offset;
+            // A short read means the archive shrank since it was opened.
+            if (n > 0 && !archive_.ReadAt(dataStart + offset, input_.data(), n)) return -1;
+            chunk = input_.data();
             offset += n;
             return static_cast<int64_t>(n);
         };
-        result = Stream(next, entry, dataStart, entry.method == kMethodDeflated, sink);
+        result = Grow(input_, kChunk) ? Stream(next, entry, entry.method == kMethodDeflated, sink)
+                                      : Fail(DecodeStatus::NoMemory);
     }
-    Done(entry, dataStart);
+    Done();
     return result;
 }
 
 DecodeResult EntryDecoder::DecodeToMemory(const CentralEntry &entry, uint64_t dataStart,
                                           std::vector<uint8_t> &out) {
-    DecodeResult result = InflateSpan(archive_.data() + dataStart, entry, out);
+    DecodeResult result = InflateAt(dataStart, entry, out);
     if (result.status == DecodeStatus::Ok) out.resize(static_cast<size_t>(entry.size));
-    Done(entry, dataStart);
+    Done();
     return result;
 }
 
-void EntryDecoder::Done(const CentralEntry &entry, uint64_t dataStart) {
-    // Only big entries: one madvise per small entry costs more than the pages it frees.
-    constexpr uint64_t kReleaseFrom = 8u << 20;
-    if (entry.compressedSize >= kReleaseFrom) archive_.Release(dataStart, entry.compressedSize);
+void EntryDecoder::Done() {
     // Keep small buffers for the next entry, but not the memory of a rare big one.
     constexpr size_t kKeep = 16u << 20;
     if (input_.capacity() > kKeep) std::vector<uint8_t>().swap(input_);
@@ -174,11 +188,14 @@ DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
     return InflateBytes(input_.data(), static_cast<uint64_t>(inputLength), entry, out);
 }
 
-DecodeResult EntryDecoder::InflateSpan(const uint8_t *data, const CentralEntry &entry,
-                                       std::vector<uint8_t> &out) {
+DecodeResult EntryDecoder::InflateAt(uint64_t dataStart, const CentralEntry &entry,
+                                     std::vector<uint8_t> &out) {
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
-    if (!Grow(out, entry.size + 1)) return Fail(DecodeStatus::NoMemory);
-    return InflateBytes(data, entry.compressedSize, entry, out);
+    if (!Grow(input_, entry.compressedSize) || !Grow(out, entry.size + 1))
+        return Fail(DecodeStatus::NoMemory);
+    if (!archive_.ReadAt(dataStart, input_.data(), static_cast<size_t>(entry.compressedSize)))
+        return Fail(DecodeStatus::BadData, "the archive could not be read");
+    return InflateBytes(input_.data(), entry.compressedSize, entry, out);
 }
 
 DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLength,
@@ -195,8 +212,8 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
     return {};
 }
 
-DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry,
-                                  uint64_t dataStart, bool inflate, OutputSink &sink) {
+DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
+                                  OutputSink &sink) {
     if (!Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
@@ -211,9 +228,6 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
     uint32_t crc = 0;
     uint64_t length = 0;
     bool streamDone = false;
-    uint64_t consumed = 0;  // archive bytes read so far, for releasing the pages behind
-    uint64_t released = 0;
-    constexpr uint64_t kReleaseStep = 32ull << 20;
     // Passes decoded bytes on, never beyond the declared size.
     auto deliver = [&](const uint8_t *data, size_t size) -> DecodeResult {
         if (size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
@@ -227,12 +241,6 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
         const int64_t n = next(input);
         if (n < 0) return Fail(DecodeStatus::BadData, kReadFailed);
         if (n == 0) break;
-        // Decrypted raw bytes run at most a few header bytes behind the archive bytes.
-        consumed += static_cast<uint64_t>(n);
-        if (consumed - released >= kReleaseStep) {
-            archive_.Release(dataStart + released, consumed - released);
-            released = consumed;
-        }
         if (!inflate) {
             DecodeResult step = deliver(input, static_cast<size_t>(n));
             if (step.status != DecodeStatus::Ok) return step;

@@ -2,7 +2,7 @@
 // memory) or zlib (streamed), and the checks that libzip skips on that path.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 #include "OutputSink.h"
 
@@ -38,20 +38,22 @@ struct DecodeResult {
 constexpr uint64_t kInMemoryLimit = 64ull << 20;
 
 // Decodes entries of one archive. Plain (not encrypted) stored and deflated entries are
-// read straight from the mapping, the others through a libzip handle. Never writes more
+// read straight from the archive file, the others through a libzip handle. Never writes more
 // than the entry's declared size to the sink, and reports Ok only when the CRC (unless the
 // entry has none) and the length match the central directory. Not thread-safe: one decoder
 // per thread; only one with a handle may decode entries that need libzip. It never calls
 // back into the caller of the engine.
 class EntryDecoder {
 public:
-    // zip (null for a decoder of plain entries only) must read archive, the mapping whose
-    // pages are released behind the reader.
-    EntryDecoder(zip_t *zip, const ArchiveMap &archive);
+    // zip (null for a decoder of plain entries only) must read archive.
+    EntryDecoder(zip_t *zip, const ArchiveFile &archive);
     ~EntryDecoder();
     EntryDecoder(const EntryDecoder &) = delete;
     EntryDecoder &operator=(const EntryDecoder &) = delete;
 
+    // Unsupported when libzip cannot decode the entry's compression or encryption method
+    // (so no password need be asked for it), else Ok.
+    DecodeResult Check(uint64_t index, const CentralEntry &entry);
     // dataStart: where the entry's data begins in the archive. password: null for entries
     // that are not encrypted.
     DecodeResult Decode(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
@@ -59,7 +61,7 @@ public:
 
     // Entries inflated in memory in one go; the others are streamed.
     static bool FitsInMemory(const CentralEntry &entry);
-    // Entries read from the mapping without libzip.
+    // Entries read from the archive file without libzip.
     static bool ReadsRaw(const CentralEntry &entry);
     // For an entry that is not encrypted and fits in memory: the checked bytes in out
     // (resized to the entry's size on success).
@@ -75,18 +77,18 @@ private:
     DecodeResult DecodeRaw(const CentralEntry &entry, uint64_t dataStart, OutputSink &sink);
     // Inflates the whole entry into out (at least size + 1 bytes) and checks it.
     DecodeResult Inflate(zip_file_t *file, const CentralEntry &entry, std::vector<uint8_t> &out);
-    // The same from the entry's raw data in the mapping.
-    DecodeResult InflateSpan(const uint8_t *data, const CentralEntry &entry,
-                             std::vector<uint8_t> &out);
+    // The same from the entry's raw data in the archive file.
+    DecodeResult InflateAt(uint64_t dataStart, const CentralEntry &entry,
+                           std::vector<uint8_t> &out);
     DecodeResult InflateBytes(const uint8_t *input, uint64_t inputLength, const CentralEntry &entry,
                               std::vector<uint8_t> &out);
-    void Done(const CentralEntry &entry, uint64_t dataStart);
-    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, uint64_t dataStart,
-                        bool inflate, OutputSink &sink);
+    void Done();
+    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
+                        OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 
     zip_t *zip_;
-    const ArchiveMap &archive_;
+    const ArchiveFile &archive_;
     libdeflate_decompressor *inflater_;
     std::vector<uint8_t> input_;
     std::vector<uint8_t> output_;

@@ -21,21 +21,21 @@ bool SameField(uint32_t local, uint64_t central) {
     return local == 0xFFFFFFFFu || local == central;
 }
 
-EntryFault CheckLocalHeader(const ArchiveMap &archive, uint64_t areaEnd,
+EntryFault CheckLocalHeader(ArchiveWindow &window, const CentralDirectory &directory,
                             const CentralEntry &entry, Span &span, uint64_t &dataStartOut) {
-    const uint8_t *data = archive.data();
+    const uint64_t areaEnd = directory.offset();
     if (entry.localOffset > areaEnd || areaEnd - entry.localOffset < kLocalSize)
         return EntryFault::OutsideArchive;
-    const uint8_t *local = data + entry.localOffset;
+    const uint8_t *local = window.View(entry.localOffset, kLocalSize + entry.rawNameLength);
+    if (!local) return EntryFault::OutsideArchive;  // the file shrank since it was opened
     if (Le32(local) != kLocalSignature) return EntryFault::HeaderMismatch;
     const uint16_t flags = Le16(local + 6);
     const uint16_t nameLength = Le16(local + 26);
     const uint64_t dataStart = entry.localOffset + kLocalSize + nameLength + Le16(local + 28);
     if (dataStart > areaEnd || areaEnd - dataStart < entry.compressedSize)
         return EntryFault::OutsideArchive;
-    const uint8_t *centralName = data + entry.recordOffset + 46;
     if (nameLength != entry.rawNameLength ||
-        std::memcmp(local + kLocalSize, centralName, nameLength) != 0 ||
+        std::memcmp(local + kLocalSize, directory.RawName(entry), nameLength) != 0 ||
         Le16(local + 8) != entry.storedMethod || (flags & 1) != (entry.flags & 1))
         return EntryFault::HeaderMismatch;
     if (!(flags & 8) && (Le32(local + 14) != entry.crc ||
@@ -59,8 +59,9 @@ const char *EntryFaultText(EntryFault fault) {
     return "corrupt entry";
 }
 
-std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
+std::vector<EntryCheck> ValidateEntries(const ArchiveFile &archive,
                                         const CentralDirectory &directory) {
+    ArchiveWindow window(archive);
     const auto &entries = directory.entries();
     std::vector<EntryCheck> checks(entries.size());
     std::vector<Span> spans;
@@ -68,7 +69,7 @@ std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
     for (size_t i = 0; i < entries.size(); ++i) {
         Span span{};
         checks[i].fault =
-            CheckLocalHeader(archive, directory.offset(), entries[i], span, checks[i].dataStart);
+            CheckLocalHeader(window, directory, entries[i], span, checks[i].dataStart);
         if (checks[i].fault == EntryFault::None) {
             span.index = i;
             spans.push_back(span);

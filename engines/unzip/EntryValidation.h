@@ -1,9 +1,10 @@
 // Checks of each entry's local header and data area against the central directory.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace tesk::unzip {
@@ -23,7 +24,7 @@ struct EntryCheck {
 };
 
 // One check per central entry, same order. Reads only headers, never entry data.
-std::vector<EntryCheck> ValidateEntries(const ArchiveMap &archive,
+std::vector<EntryCheck> ValidateEntries(const ArchiveFile &archive,
                                         const CentralDirectory &directory);
 
 }  // namespace tesk::unzip

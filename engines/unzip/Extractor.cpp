@@ -31,7 +31,7 @@ const std::string &LeafName(const RelativePath &path) { return path.parts.back()
 }  // namespace
 
 Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks,
-                     Reporter &reporter, const ArchiveMap &archive,
+                     Reporter &reporter, const ArchiveFile &archive,
                      const CentralDirectory &directory, std::vector<EntryCheck> checks,
                      EntryDecoder &decoder)
     : options_(options),
@@ -301,6 +301,8 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
         }
         return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
     }
+    if (DecodeResult checked = decoder_.Check(index, entry); checked.status != DecodeStatus::Ok)
+        return checked;
     passwords_.BeginEntry();
     DecodeResult last{DecodeStatus::WrongPassword, {}};
     while (auto password = passwords_.Next(entry.name)) {
@@ -343,7 +345,8 @@ Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const Deco
     case DecodeStatus::CrcMismatch: what = "CRC mismatch"; break;
     case DecodeStatus::SizeMismatch: what = "size differs from the central directory"; break;
     case DecodeStatus::Unsupported:
-        what = std::string("unsupported method (") + MethodName(entry.method) + ")";
+        what = result.detail.empty() ? std::string("unsupported method (") + MethodName(entry.method) + ")"
+                                     : "unsupported " + result.detail;
         break;
     case DecodeStatus::OutputError:
         code = UZ_ERR_WRITE;

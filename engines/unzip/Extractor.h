@@ -1,7 +1,7 @@
 // Extraction and testing of the selected entries of one archive, on the calling thread.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 #include "EntryDecoder.h"
 #include "EntrySelection.h"
@@ -31,7 +31,7 @@ class Extractor {
 public:
     // archive: what the directory was read from, for decoding ahead on a worker thread.
     Extractor(const UnzipOptions &options, const UnzipCallbacks &callbacks, Reporter &reporter,
-              const ArchiveMap &archive, const CentralDirectory &directory,
+              const ArchiveFile &archive, const CentralDirectory &directory,
               std::vector<EntryCheck> checks, EntryDecoder &decoder);
 
     // Opens the destination (unless testing) and processes the entries.
@@ -61,7 +61,7 @@ private:
     const UnzipOptions &options_;
     const UnzipCallbacks &callbacks_;
     Reporter &reporter_;
-    const ArchiveMap &archive_;
+    const ArchiveFile &archive_;
     const CentralDirectory &directory_;
     std::vector<EntryCheck> checks_;
     EntryDecoder &decoder_;

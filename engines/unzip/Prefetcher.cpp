@@ -8,7 +8,7 @@
 
 namespace tesk::unzip {
 
-Prefetcher::Prefetcher(const ArchiveMap &archive, const CentralDirectory &directory,
+Prefetcher::Prefetcher(const ArchiveFile &archive, const CentralDirectory &directory,
                        const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected,
                        bool testing)
     : archive_(archive), directory_(directory), checks_(checks), testing_(testing) {

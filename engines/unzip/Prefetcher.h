@@ -2,7 +2,7 @@
 // while the calling thread writes (or prompts about) earlier ones.
 #pragma once
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 #include "EntryDecoder.h"
 #include "EntryStream.h"
@@ -44,7 +44,7 @@ public:
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
     // per processor (at most kMaxWorkers) unless fewer than two qualify and none streams.
     // testing: streamed entries are only checked, their data is not kept.
-    Prefetcher(const ArchiveMap &archive, const CentralDirectory &directory,
+    Prefetcher(const ArchiveFile &archive, const CentralDirectory &directory,
                const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected,
                bool testing);
     ~Prefetcher();
@@ -67,7 +67,7 @@ private:
     // Drops a prefetched entry that will never be taken.
     void Drop(Prefetched &entry);
 
-    const ArchiveMap &archive_;
+    const ArchiveFile &archive_;
     const CentralDirectory &directory_;
     const std::vector<EntryCheck> &checks_;
     std::vector<size_t> plan_;

@@ -1,7 +1,7 @@
 // The engine's C entry points.
 #include "vbuzip10.h"
 
-#include "ArchiveMap.h"
+#include "ArchiveFile.h"
 #include "CentralDirectory.h"
 #include "EntryDecoder.h"
 #include "EntrySelection.h"
@@ -30,7 +30,7 @@ int32_t Run(int32_t includeCount, const char *const *includeList, int32_t exclud
         return reporter.result();
     }
     const std::string archivePath = options.ArchivePath;
-    ArchiveMap archive;
+    ArchiveFile archive;
     CentralDirectory directory;
     std::string error;
     if (!archive.Open(archivePath, error) || !directory.Read(archive, error)) {

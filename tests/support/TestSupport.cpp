@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,15 +74,51 @@ std::string ShellQuote(const std::string &text) {
     return quoted + "'";
 }
 
+const std::string &Python() {
+    static const std::string python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+    return python;
+}
+
 CommandResult RunPython(const std::string &script, const std::string &args) {
     TempDir dir;
     const fs::path file = dir.path() / "script.py";
     WriteFile(file, script);
-    return Run("python3 " + ShellQuote(file.string()) + " " + args);
+    return Run(Python() + " " + ShellQuote(file.string()) + " " + args);
 }
 
 bool HaveTool(const std::string &name) {
     return Run("command -v " + ShellQuote(name) + " >/dev/null").exitCode == 0;
+}
+
+bool RunAndKillAtLine(const std::vector<std::string> &argv, const std::string &stopLine) {
+    int out[2];
+    if (pipe(out) != 0) return false;
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        std::vector<char *> args;
+        for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    close(out[1]);
+    FILE *lines = fdopen(out[0], "r");
+    bool seen = false;
+    char buffer[4096];
+    while (!seen && lines && std::fgets(buffer, sizeof buffer, lines)) {
+        std::string line(buffer);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        seen = line == stopLine;
+    }
+    kill(pid, SIGKILL);
+    if (lines) std::fclose(lines);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return seen && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -39,6 +40,10 @@ struct CommandResult {
 // Runs a shell command line and collects its output.
 CommandResult Run(const std::string &commandLine);
 
+// The python3 to run: the system's when there is one (it starts many times faster than a
+// version manager's shim).
+const std::string &Python();
+
 // Runs a python3 script given as text (its argv[1..] are args, already quoted).
 CommandResult RunPython(const std::string &script, const std::string &args = "");
 
@@ -47,5 +52,9 @@ std::string ShellQuote(const std::string &text);
 
 // True when the command is on PATH.
 bool HaveTool(const std::string &name);
+
+// Starts a program, reads its standard output until a line equals stopLine, then kills it
+// with SIGKILL. Returns true when the line came and the program died of that signal.
+bool RunAndKillAtLine(const std::vector<std::string> &argv, const std::string &stopLine);
 
 }  // namespace testsupport

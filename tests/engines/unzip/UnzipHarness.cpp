@@ -53,6 +53,7 @@ void TESK_CALL OnEntry(uint64_t compressedSize, uint64_t size, int32_t ratio, in
 
 int32_t TESK_CALL OnService(const char *name, int32_t length) {
     g_current->serviceNames.emplace_back(name, static_cast<size_t>(length));
+    if (g_current->onService) g_current->onService(g_current->serviceNames.back());
     return g_current->serviceNames.back() == g_current->stopAt ? 1 : 0;
 }
 

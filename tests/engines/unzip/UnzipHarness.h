@@ -6,6 +6,7 @@
 #include "vbuzip10.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ public:
     std::deque<int32_t> replies;
     std::deque<std::optional<std::string>> passwords;
     std::string stopAt;
+    // Runs inside ServiceCallback with the entry's name, before the entry is processed.
+    std::function<void(const std::string &)> onService;
     bool fillPasswordBuffer = false;  // write 255 bytes of "x" after the password
 
     // Records.

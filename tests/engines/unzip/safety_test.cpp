@@ -193,3 +193,47 @@ TEST(Safety, EntriesDecodedAheadAreCheckedAndPassedOverSafely) {
             EXPECT_EQ(ReadFile(name), i % 3 == 0 ? "mine" : expected) << name;
     }
 }
+
+TEST(Safety, ArchiveTruncatedDuringExtractionFailsCleanly) {
+    // Another program cuts the archive short while entries are read: those entries fail as
+    // damaged, the process lives on, and the files they would replace stay as they were.
+    TempDir tmp;
+    const std::string zip = tmp / "cut.zip";
+    ASSERT_EQ(Craft("import os\nzipcraft.make(" + ShellQuote(zip) +
+                    ", [{'name': 'e%d.bin' % i, 'data': os.urandom(3 << 20), 'method': 'stored'}"
+                    " for i in range(4)])").exitCode, 0);
+    const auto size = fs::file_size(zip);
+    for (int i = 0; i < 4; ++i) WriteFile(tmp / ("out/e" + std::to_string(i) + ".bin"), "mine");
+    Harness h;
+    h.options.OverwriteExisting = 1;
+    h.options.MessageLevel = 2;
+    h.onService = [&](const std::string &name) {
+        if (name == "e1.bin") fs::resize_file(zip, size / 3);
+    };
+    EXPECT_EQ(h.Extract(zip, tmp / "out"), UZ_ERR_BADZIP) << h.AllMessages();
+    EXPECT_EQ(h.serviceNames, (std::vector<std::string>{"e0.bin", "e1.bin", "e2.bin", "e3.bin"}));
+    EXPECT_EQ(fs::file_size(tmp / "out/e0.bin"), 3u << 20);
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(tmp / ("out/e" + std::to_string(i) + ".bin")), "mine");
+    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"e0.bin", "e1.bin", "e2.bin", "e3.bin"}));
+}
+
+TEST(Safety, KilledPartWayLeavesTheExistingFileAndOnlyAHiddenTemporaryFile) {
+    // The child is killed while its first try at an encrypted entry still has its temporary
+    // file. The file the entry would replace is intact; the hidden temporary file stays (a
+    // later run cannot tell it from one that another run is writing), and a later run works.
+    TempDir tmp;
+    WriteFile(tmp / "src/victim.txt", "from the archive");
+    ASSERT_EQ(testsupport::Run("cd " + ShellQuote(tmp / "src") + " && zip -q -P secret ../e.zip victim.txt")
+                  .exitCode, 0);
+    WriteFile(tmp / "out/victim.txt", "mine");
+    ASSERT_TRUE(testsupport::RunAndKillAtLine({ENGINE_CHILD, "unzip", tmp / "e.zip", tmp / "out"}, "paused"));
+    EXPECT_EQ(ReadFile(tmp / "out/victim.txt"), "mine");
+    const auto left = NamesIn(tmp / "out");
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].rfind(".tesk-", 0), 0u) << left[0];
+    Harness h;
+    h.options.OverwriteExisting = 1;
+    h.passwords = {std::string("secret")};
+    EXPECT_EQ(h.Extract(tmp / "e.zip", tmp / "out"), UZ_OK) << h.AllMessages();
+    EXPECT_EQ(ReadFile(tmp / "out/victim.txt"), "from the archive");
+}

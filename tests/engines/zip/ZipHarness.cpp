@@ -48,15 +48,14 @@ int16_t TESK_CALL OnPassword(char *buffer, int32_t size, const char *, const cha
 int32_t TESK_CALL OnService(const char *name, int32_t length) {
     NoteThread();
     g_script->serviceNames.emplace_back(name, static_cast<std::size_t>(length));
+    if (g_script->onService) g_script->onService(g_script->serviceNames.back());
     return g_script->serviceNames.back() == g_script->stopAt ? 1 : 0;
 }
 
 }  // namespace
 
 testsupport::CommandResult Python(const std::string &script, const std::string &args) {
-    static const std::string python =
-        testsupport::Run("test -x /usr/bin/python3").exitCode == 0 ? "/usr/bin/python3" : "python3";
-    return testsupport::Run(python + " -c " + ShellQuote(script) + " " + args);
+    return testsupport::Run(testsupport::Python() + " -c " + ShellQuote(script) + " " + args);
 }
 
 std::string Script::AllMessages() const {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -23,6 +24,8 @@ struct Script {
     std::string comment = "a comment";
     bool refuseComment = false;
     std::string stopAt;  // the service callback answers 1 for this name
+    // Runs inside the service callback with the entry's name.
+    std::function<void(const std::string &)> onService;
 
     std::vector<std::string> messages;
     std::vector<std::string> serviceNames;
@@ -77,8 +80,7 @@ protected:
     std::string rootDir_;
 };
 
-// Runs a python3 script given as text (the system's python when there is one: it starts
-// much faster than a version manager's shim).
+// Runs a python3 script given as text.
 testsupport::CommandResult Python(const std::string &script, const std::string &args);
 
 // Sets a file's modification time (seconds since the epoch).

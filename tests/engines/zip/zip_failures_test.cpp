@@ -1,8 +1,8 @@
 // Every failure leaves the previous archive byte-identical and no temporary file behind.
+#include "Mount.h"
 #include "ZipHarness.h"
 
 #include <filesystem>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,34 +10,9 @@ using namespace zipharness;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 using List = std::vector<std::string>;
+using testsupport::Mount;
 
 namespace {
-
-// Mounts a file system over a folder for the test's life; needs root and the capability.
-class Mount {
-public:
-    // A tmpfs of the given size.
-    Mount(const std::string &target, std::size_t bytes) : target_(target) {
-        const std::string options = "size=" + std::to_string(bytes);
-        ok_ = ::mount("tmpfs", target.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    }
-    // The folder itself, read-only.
-    explicit Mount(const std::string &target) : target_(target) {
-        ok_ = ::mount(target.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        if (ok_ && ::mount(nullptr, target.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
-            ::umount(target.c_str());
-            ok_ = false;
-        }
-    }
-    ~Mount() {
-        if (ok_) ::umount2(target_.c_str(), MNT_DETACH);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::string target_;
-    bool ok_ = false;
-};
 
 class ZipFailures : public ZipEngineTest {
 protected:
@@ -160,6 +135,86 @@ TEST_F(ZipFailures, OptionsAndArguments) {
     EXPECT_EQ(ZpArchive(1, nullptr, table), ZP_ERR_PARAM);
     EXPECT_EQ(ZpArchive(0, archive_.c_str(), table + 1), ZP_ERR_NOMATCH);
     ExpectUnchanged();
+}
+
+// Three files big enough to be compressed in blocks hold the scheduler's whole memory
+// budget, so the small file after them is not read before zip_close reaches it.
+class SourceChanges : public ZipFailures {
+protected:
+    void SetUp() override {
+        ZipFailures::SetUp();
+        for (const char *name : {"big1.bin", "big2.bin", "big3.bin"}) {
+            WriteFile(Path(name), "");
+            std::filesystem::resize_file(Path(name), 33u << 20);  // sparse: costs no disk
+        }
+        WriteFile(Path("z.txt"), "last");
+    }
+    const List specs_{"big1.bin", "big2.bin", "big3.bin", "z.txt"};
+};
+
+TEST_F(SourceChanges, FileGoneOrReplacedBeforeItIsReadFailsTheRun) {
+    const std::vector<std::pair<std::string, std::function<void()>>> changes = {
+        {"deleted", [&] { std::filesystem::remove(Path("z.txt")); }},
+        {"replaced by a pipe", [&] { ASSERT_EQ(::mkfifo(Path("z.txt").c_str(), 0644), 0); }},
+        {"replaced by a folder", [&] { std::filesystem::create_directory(Path("z.txt")); }},
+    };
+    for (const auto &[what, change] : changes) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(Path("z.txt"));
+        WriteFile(Path("z.txt"), "last");
+        script_.onService = [&](const std::string &name) {
+            if (name == "big1.bin") {
+                std::filesystem::remove(Path("z.txt"));
+                if (what != "deleted") change();
+            }
+        };
+        for (const ZipOptions &o : {Options(), Appending()}) {
+            script_.messages.clear();
+            EXPECT_EQ(Zip(archive_, specs_, o), ZP_ERR_READ);
+            ExpectUnchanged();
+            EXPECT_NE(script_.AllMessages().find("z.txt"), std::string::npos) << script_.AllMessages();
+            std::filesystem::remove_all(Path("z.txt"));
+            WriteFile(Path("z.txt"), "last");
+        }
+    }
+}
+
+TEST_F(SourceChanges, FileCutShortWhileReadGivesAConsistentArchiveOrNone) {
+    // big2.bin is open and partly read when it shrinks: the archive holds what was read,
+    // with sizes and CRC to match, or the run fails and the old archive stays.
+    script_.onService = [&](const std::string &name) {
+        if (name == "big1.bin") std::filesystem::resize_file(Path("big2.bin"), 5u << 20);
+    };
+    const int32_t result = Zip(archive_, specs_, Options());
+    if (result == ZP_OK) {
+        ExpectValid(archive_);
+        EXPECT_EQ(Infos(archive_)["z.txt"].size, 4);
+    } else {
+        EXPECT_EQ(result, ZP_ERR_READ);
+        ExpectUnchanged();
+    }
+}
+
+TEST_F(ZipFailures, KilledWhileWritingLeavesThePreviousArchive) {
+    // The child is killed inside zip_close, with part of the new archive in its temporary
+    // file. That file stays behind (the next run cannot tell it from another run's), but the
+    // archive is untouched and the next run works.
+    for (int i = 0; i < 4; ++i) {
+        std::string bytes(4u << 20, '\0');
+        for (std::size_t k = 0; k < bytes.size(); k += 4096) bytes[k] = static_cast<char>(k * 31 + i);
+        WriteFile(Path("part" + std::to_string(i) + ".bin"), bytes);
+    }
+    ASSERT_TRUE(testsupport::RunAndKillAtLine({ENGINE_CHILD, "zip", archive_, rootDir_, "part2.bin",
+                                               "part0.bin", "part1.bin", "part2.bin", "part3.bin"},
+                                              "paused"));
+    EXPECT_EQ(ReadFile(archive_), before_);
+    const List left = FolderListing(Path("arch"));
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[1].rfind("out.zip.", 0), 0u) << left[1];
+    ZipOptions o = Appending();
+    ASSERT_EQ(Zip(archive_, {"new.txt"}, o), ZP_OK);
+    EXPECT_EQ(Names(archive_), (List{"old.txt", "new.txt"}));
+    ExpectValid(archive_);
 }
 
 }  // namespace

@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""Writes the fuzz targets' seed corpora into fuzz/seeds/<target>/ (run from anywhere).
+
+The unzip targets get small real archives (every method and feature the engine reads) and
+every case of the hostile-archive set that is small enough; the binding target gets a few
+byte strings. The output is the same on every run, so the committed seeds can be checked
+against it.
+"""
+import io
+import os
+import shutil
+import struct
+import sys
+import tempfile
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'hostile'))
+import make_hostile  # noqa: E402
+
+LARGEST = 16 << 10
+WHEN = (2021, 3, 4, 5, 6, 8)
+
+
+def archive(entries, **kw):
+    """entries: (name, data, options) with options: stored, mode, link."""
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, 'w', **kw) as z:
+        for name, data, options in entries:
+            info = zipfile.ZipInfo(name, WHEN)
+            info.compress_type = zipfile.ZIP_STORED if options.get('stored') else zipfile.ZIP_DEFLATED
+            if 'link' in options:
+                info.create_system = 3
+                info.external_attr = 0o120777 << 16
+                data = options['link']
+            elif 'mode' in options:
+                info.create_system = 3
+                info.external_attr = options['mode'] << 16
+            z.writestr(info, data)
+    return buffer.getvalue()
+
+
+def regular_archives():
+    text = 'line one\r\nline two\r\n' * 20
+    yield 'plain', archive([('a.txt', 'alpha', {}), ('b.bin', bytes(range(256)), {'stored': True})])
+    yield 'folders', archive([('dir/', '', {'mode': 0o40755}), ('dir/sub/x.txt', 'x', {'mode': 0o100600}),
+                              ('dir/with space.txt', 'spaced', {})])
+    yield 'links', archive([('docs/a.txt', 'a', {}), ('docs/in', '', {'link': 'a.txt'}),
+                            ('up', '', {'link': '../outside'}), ('link/x.txt', 'through', {}),
+                            ('docs/deep/l', '', {'link': '../../docs/a.txt'})])
+    yield 'crlf', archive([('t.txt', text, {}), ('s.txt', text, {'stored': True})])
+    yield 'zip64', archive([('z.txt', 'zip64 fields', {})], allowZip64=True)
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, 'w') as z:
+        with z.open(zipfile.ZipInfo('forced.txt', WHEN), 'w', force_zip64=True) as f:
+            f.write(b'forced zip64')
+    yield 'zip64-forced', buffer.getvalue()
+    yield 'prefixed', b'#!/bin/sh\nexit 0\n' + archive([('p.txt', 'after a stub', {})])
+    yield 'empty', archive([])
+    yield 'commented', archive([('c.txt', 'c', {})])[:-2] + struct.pack('<H', 7) + b'comment'
+    # Encrypted (traditional), one stored and one deflated entry, password "secret".
+    folder = tempfile.mkdtemp()
+    try:
+        path = os.path.join(folder, 'e.zip')
+        make_hostile.write(path, [
+            make_hostile.entry(b'enc.txt', b'encrypted text ' * 10, password=b'secret'),
+            make_hostile.entry(b'enc-stored.txt', b'stored', method=0, password=b'secret')])
+        with open(path, 'rb') as f:
+            yield 'encrypted', f.read()
+    finally:
+        shutil.rmtree(folder)
+
+
+def write_corpus(target, items):
+    folder = os.path.join(HERE, 'seeds', target)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for name, data in items:
+        with open(os.path.join(folder, name), 'wb') as f:
+            f.write(data)
+
+
+def main():
+    items = list(regular_archives())
+    folder = tempfile.mkdtemp()
+    try:
+        for name, make in make_hostile.cases(folder):
+            path = os.path.join(folder, name + '.zip')
+            # Absolute names would carry this temporary folder's name: keep seeds stable.
+            if name in ('trav-absolute', 'link-out'):
+                continue
+            entries, options = make()
+            make_hostile.write(path, entries, **options)
+            if os.path.getsize(path) <= LARGEST:
+                with open(path, 'rb') as f:
+                    items.append(('hostile-' + name, f.read()))
+    finally:
+        shutil.rmtree(folder)
+    for target in ('unzip_list_fuzzer', 'unzip_extract_fuzzer'):
+        write_corpus(target, items)
+    write_corpus('binding_text_fuzzer', [
+        ('texts', bytes(range(256)) * 4),
+        ('slashes', b'\x00\x05a/b/c\x01\x10/x/y/z\x02\x03\x04' * 8),
+    ])
+
+
+if __name__ == '__main__':
+    main()
