@@ -247,19 +247,21 @@ def machine():
     except OSError:
         pass
     mem = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES") / 2**30
-    def version(cmd):
+    def version(package):
+        # Only the package's version: the tools' own banners carry more than that.
         try:
-            out = subprocess.run(cmd, capture_output=True, text=True).stdout
-            return out.strip().splitlines()[0] if out.strip() else "?"
+            out = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", package],
+                                 capture_output=True, text=True).stdout.strip()
+            return out or "missing"
         except OSError:
-            return "missing"
+            return "unknown"
     load = ", ".join(f"{x:.2f}" for x in os.getloadavg())
     return "\n".join([
         f"- CPU: {cpu}, {os.cpu_count()} cores; memory {mem:.0f} GiB; {platform.platform()}",
         f"- load average when the results were written: {load}",
-        f"- zip: {version(['zip', '-v'])[:60]}; unzip: {version(['unzip', '-v'])[:60]}",
-        f"- 7zz: {version(['7zz'])[:70]}",
-        f"- bsdtar: {version(['bsdtar', '--version'])}; python {platform.python_version()}",
+        f"- peers (Debian package versions): zip {version('zip')}, unzip {version('unzip')}, "
+        f"7zz {version('7zip')}, bsdtar {version('libarchive-tools')}, "
+        f"python {platform.python_version()}",
     ])
 
 

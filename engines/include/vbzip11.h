@@ -24,8 +24,8 @@ extern "C" {
 
 /* Result codes of ZpArchive. */
 #define ZP_OK             0
-#define ZP_ERR_NOMATCH    1  /* no file matched the specifications (or nothing to delete);
-                              also no specifications at all */
+#define ZP_ERR_NOMATCH    1  /* no file matched the file specifications (or nothing to delete);
+                              also no file specifications at all */
 #define ZP_ERR_READ       2  /* a source file could not be read */
 #define ZP_ERR_DUPLICATE  3  /* two files would get the same stored name */
 #define ZP_ERR_PASSWORD   4  /* the password was refused */
@@ -47,7 +47,7 @@ extern "C" {
    record is 128 bytes. */
 typedef struct ZipOptions {
     const char *Unused0;          /*   0: null */
-    const char *RootDir;          /*   4: base folder; specifications and stored names are
+    const char *RootDir;          /*   4: base folder; file specifications and stored names are
                                          relative to it (null: the current folder) */
     const char *Unused8;          /*   8: null */
     int32_t Unused12;             /*  12 */
@@ -67,7 +67,7 @@ typedef struct ZipOptions {
     int32_t Append;               /*  68: add to an existing archive */
     int32_t Unused72;             /*  72 */
     int32_t Unused76;             /*  76 */
-    int32_t DeleteEntries;        /*  80: remove the entries matching the specifications */
+    int32_t DeleteEntries;        /*  80: remove the entries matching the file specifications */
     int32_t Update;               /*  84: add new files, replace entries only when newer */
     int32_t Freshen;              /*  88: replace existing entries only, when newer */
     int32_t Unused92;             /*  92 */

@@ -82,7 +82,7 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
         code != ZP_OK)
         return code;
     if (items.empty()) {
-        reporter.Error("zip error: no file matched the specifications");
+        reporter.Error("zip error: no file matched the file specifications");
         return ZP_ERR_NOMATCH;
     }
 

@@ -44,7 +44,7 @@ int32_t RunDelete(const RunSettings &settings, const ZipCallbacks &callbacks,
         ++deleted;
     }
     if (deleted == 0) {
-        reporter.Error("zip error: no entry matched the specifications");
+        reporter.Error("zip error: no entry matched the file specifications");
         return ZP_ERR_NOMATCH;
     }
 

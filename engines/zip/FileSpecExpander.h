@@ -20,7 +20,7 @@ struct FoundItem {
 };
 
 struct ExpandOptions {
-    std::string base;        // absolute folder of relative specifications
+    std::string base;        // absolute folder of relative file specifications
     bool recurse = false;
     bool systemHidden = false;
     bool noDirEntries = false;
@@ -29,7 +29,7 @@ struct ExpandOptions {
     std::optional<std::pair<dev_t, ino_t>> exclude;
 };
 
-// A specification is a path whose last part may hold "*" and "?" (Windows rules: "*.*"
+// A file specification is a path whose last part may hold "*" and "?" (Windows rules: "*.*"
 // matches every name). It names a file (added), a folder (its entry; with recursion its
 // tree), or the files of a folder matching the pattern (with recursion also in every
 // folder below). Folder entries come with "*" and "*.*" only, for the folder named and
@@ -40,9 +40,9 @@ public:
     FileSpecExpander(ExpandOptions options, const Reporter &reporter)
         : options_(std::move(options)), reporter_(reporter) {}
 
-    // Adds what the specifications name to items, in the order found. Returns ZP_OK,
+    // Adds what the file specifications name to items, in the order found. Returns ZP_OK,
     // ZP_ERR_READ (a named file that cannot be read, a special file, an unreadable folder)
-    // or ZP_ERR_DUPLICATE; each failure is reported. Specifications matching nothing are
+    // or ZP_ERR_DUPLICATE; each failure is reported. File specifications matching nothing are
     // reported as warnings; the caller decides what an empty result means.
     int32_t Expand(const std::vector<std::string> &specs, std::vector<FoundItem> &items);
 

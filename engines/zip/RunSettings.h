@@ -19,9 +19,9 @@ struct RunSettings {
     MessageLevel messages = MessageLevel::Normal;
     bool encrypt = false, comment = false;
     bool recurse = false, systemHidden = false, noDirEntries = false, junkDirNames = false;
-    std::string base;                // absolute folder of relative specifications
+    std::string base;                // absolute folder of relative file specifications
     std::string archive;             // the archive's path
-    std::vector<std::string> specs;  // non-empty specifications
+    std::vector<std::string> specs;  // non-empty file specifications
 };
 
 // Delete wins over Freshen, Freshen over Update, Update over Append. A LevelChar other

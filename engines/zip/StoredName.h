@@ -6,11 +6,11 @@
 
 namespace tesk::zip {
 
-// Both separators are accepted in specifications: "\" becomes "/".
+// Both separators are accepted in file specifications: "\" becomes "/".
 std::string ToForwardSlashes(std::string_view text);
 
-// The stored path of a specification's folder or file part (slashes already forward).
-// base is the absolute folder that relative specifications start from. A relative path is
+// The stored path of a file specification's folder or file part (slashes already forward).
+// base is the absolute folder that relative file specifications start from. A relative path is
 // kept as written, normalised, without leading ".." parts; an absolute one inside base
 // becomes relative to it, one outside loses its leading "/". "" stands for base itself.
 std::string StoredPathOf(const std::string &base, const std::string &specPath);

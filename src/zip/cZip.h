@@ -69,19 +69,19 @@ public:
     void ClearFileSpecs();
     int32_t AddFileSpec(const std::string &sSpec);
     int32_t FileSpecCount() const;
-    // Specifications are numbered from 1; an index outside raises TeskError 9.
+    // File specifications are numbered from 1; an index outside raises TeskError 9.
     std::string FileSpec(int32_t nIndex) const;
 
     bool AllowAppend() const;
     void AllowAppend(bool bState);
 
-    // Builds or updates ZipFile from the specifications. Errors of the call itself (no
-    // engine, a missing base folder, 1024 specifications or more) are raised.
+    // Builds or updates ZipFile from the file specifications. Errors of the call itself (no
+    // engine, a missing base folder, 1024 file specifications or more) are raised.
     void Zip();
     // True when the last Zip's engine result was 0.
     bool Success() const;
     int32_t LastResult() const { return lastResult_; }
-    // Removes the entries named by the specifications; Success is not changed.
+    // Removes the entries named by the file specifications; Success is not changed.
     void Delete();
 
     // Called by the engine module (mZip) only.
