@@ -1,16 +1,20 @@
 #include "ArchiveHandle.h"
 
+#include "ArchiveSource.h"
+
 namespace tesk::zip {
 
 bool ArchiveHandle::Open(const std::string &path, int flags, std::string &error) {
-    int code = 0;
-    archive_ = zip_open(path.c_str(), flags, &code);
-    if (archive_) return true;
     zip_error_t e;
-    zip_error_init_with_code(&e, code);
-    error = zip_error_strerror(&e);
+    zip_error_init(&e);
+    zip_source_t *source = CreateArchiveSource(path, &e);
+    if (source) {
+        archive_ = zip_open_from_source(source, flags, &e);
+        if (!archive_) zip_source_free(source);
+    }
+    if (!archive_) error = zip_error_strerror(&e);
     zip_error_fini(&e);
-    return false;
+    return archive_ != nullptr;
 }
 
 bool ArchiveHandle::Close(std::string &error, const std::function<void()> &afterClose) {

@@ -1,12 +1,9 @@
 #include "EmptyArchive.h"
 
-#include <cerrno>
-#include <cstdint>
+#include "ReplacementFile.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tesk::zip {
 
@@ -19,29 +16,10 @@ bool WriteEmptyArchive(const std::string &path, const std::string &comment, std:
     record.push_back(static_cast<char>(commentLength >> 8));
     record.append(comment, 0, commentLength);
 
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    auto fail = [&](int cause) {
-        error = std::strerror(cause);
-        ::unlink(temp.c_str());
-        return false;
-    };
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-    errno = 0;
-    if (::write(fd, record.data(), record.size()) != static_cast<ssize_t>(record.size()) ||
-        ::fsync(fd) != 0) {
-        const int cause = errno ? errno : ENOSPC;
-        ::close(fd);
-        return fail(cause);
-    }
-    if (::close(fd) != 0) return fail(errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(errno);
-    return true;
+    ReplacementFile file(path);
+    if (file.Begin() && file.Write(record.data(), record.size()) && file.Commit()) return true;
+    error = std::strerror(file.error());
+    return false;
 }
 
 }  // namespace tesk::zip

@@ -122,6 +122,27 @@ TEST_F(ZipFailures, ExistingFileIsReplacedOnlyOnSuccess) {
     EXPECT_EQ(Zip(Path("arch/missing.zip"), {"*"}, del), ZP_ERR_ARCHIVE);
 }
 
+TEST_F(ZipFailures, ArchiveModeIsKeptOrFollowsTheUmask) {
+    auto mode = [](const std::string &path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    const mode_t old = ::umask(022);
+    const std::string fresh = Path("arch/fresh.zip");
+    EXPECT_EQ(Zip(fresh, {"new.txt"}, Options()), ZP_OK);
+    EXPECT_EQ(mode(fresh), 0644u);
+    ::chmod(archive_.c_str(), 0640);
+    EXPECT_EQ(Zip(archive_, {"new.txt"}, Appending()), ZP_OK);
+    EXPECT_EQ(mode(archive_), 0640u);
+    ZipOptions del = Options();
+    del.DeleteEntries = 1;  // every entry: the empty archive is written apart from libzip
+    EXPECT_EQ(Zip(archive_, {"*"}, del), ZP_OK);
+    EXPECT_EQ(mode(archive_), 0640u);
+    EXPECT_EQ(Names(archive_), List{});
+    ::umask(old);
+}
+
 TEST_F(ZipFailures, OptionsAndArguments) {
     ZipOptions o = Options();
     o.Verbose = 1;
