@@ -42,8 +42,9 @@ fuzz:
 	@cmake --build build-fuzz -j $(JOBS)
 	./scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
-# Engines against the peer tools; writes bench/RESULTS.md. BENCH_FLAGS=--quick for a short run.
-BENCH_FLAGS ?=
+# Engines against the peer tools, the 4 GiB memory runs included; writes bench/RESULTS.md.
+# BENCH_FLAGS=--quick for a short run.
+BENCH_FLAGS ?= --huge
 bench: build
 	@./scripts/install-deps.sh --extra time
 	python3 bench/run_bench.py --bin $(BUILD)/bin --work bench/work $(BENCH_FLAGS)
