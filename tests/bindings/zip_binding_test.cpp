@@ -67,18 +67,9 @@ protected:
     Recorder events;
 };
 
-TEST_F(ZipBinding, NewObjectDefaults) {
+// What a fresh object sends when run at once: no archive, no root, folders junked.
+TEST_F(ZipBinding, FreshObjectRun) {
     cZip fresh;
-    EXPECT_EQ(fresh.CompressionLevel(), 9);
-    EXPECT_EQ(fresh.MessageLevel(), 2);
-    EXPECT_EQ(fresh.FileSpecCount(), 0);
-    EXPECT_TRUE(fresh.Success());
-    EXPECT_FALSE(fresh.Encrypt() || fresh.AddComment() || fresh.IncludeSystemAndHiddenFiles() ||
-                 fresh.StoreVolumeLabel() || fresh.StoreDirectories() ||
-                 fresh.StoreFolderNames() || fresh.RecurseSubDirs() ||
-                 fresh.UpdateOnlyIfNewer() || fresh.FreshenFiles() || fresh.ConvertCRLFToLF() ||
-                 fresh.ConvertLFToCRLF() || fresh.AllowAppend());
-    EXPECT_EQ(fresh.BasePath(), "");
     fresh.Zip();
     const fake::ZipArchiveCall &run = fake::Zip().archives.at(0);
     EXPECT_FALSE(run.zipFile.has_value());
@@ -97,7 +88,6 @@ TEST_F(ZipBinding, NewObjectDefaults) {
 TEST_F(ZipBinding, CompressionLevelWritesItsFirstDigit) {
     for (auto [level, code] : {std::pair<int16_t, int>{6, 54}, {10, 49}, {-1, 45}, {0, 48}}) {
         zip.CompressionLevel(level);
-        EXPECT_EQ(zip.CompressionLevel(), level);
         zip.Zip();
         EXPECT_EQ(Sent().LevelChar, code);
     }
@@ -127,7 +117,6 @@ TEST_F(ZipBinding, FlagsReachTheirFields) {
     EXPECT_EQ(o.JunkDirNames, 0);
     EXPECT_EQ(o.Recurse, 2);
     EXPECT_EQ(o.DeleteEntries, 0);
-    EXPECT_TRUE(zip.StoreDirectories() && zip.StoreFolderNames() && zip.RecurseSubDirs());
     EXPECT_EQ(o.Unused0, nullptr);
     EXPECT_EQ(o.Unused8, nullptr);
     EXPECT_EQ(o.Unused12 | o.Unused16 | o.Unused32 | o.Unused40 | o.Unused44 | o.Unused72 |
@@ -146,7 +135,6 @@ TEST_F(ZipBinding, FlagsReachTheirFields) {
 
 TEST_F(ZipBinding, MessageLevelSetsVerboseOrQuiet) {
     zip.MessageLevel(0);
-    EXPECT_EQ(zip.MessageLevel(), 0);
     zip.MessageLevel(5);  // ignored
     EXPECT_EQ(zip.MessageLevel(), 0);
     zip.Zip();
@@ -156,8 +144,6 @@ TEST_F(ZipBinding, MessageLevelSetsVerboseOrQuiet) {
     zip.Zip();
     EXPECT_EQ(Sent().Verbose, 0);
     EXPECT_EQ(Sent().Quiet, 1);
-    zip.MessageLevel(2);
-    EXPECT_EQ(zip.MessageLevel(), 2);
 }
 
 TEST_F(ZipBinding, FileSpecsAreNumberedFromOne) {
