@@ -178,18 +178,6 @@ TEST_F(CompressTest, PasswordTurnsEncryptionOnAndClearingItOff) {
     EXPECT_FALSE(ReadZip(tmp / "plain.zip")[0].encrypted);
 }
 
-TEST_F(CompressTest, EachLevel) {
-    WriteFile(tmp.path() / "f/text", std::string(20000, 'z'));
-    for (int16_t level : {0, 3, 6, 9}) {
-        window.ZipObject().CompressionLevel(level);
-        AddFiles("f", {"text"});
-        const std::string archive = tmp / ("level" + std::to_string(level) + ".zip");
-        ExpectSuccess(Compress(QString::fromStdString(archive)));
-        ASSERT_EQ(ReadZip(archive).size(), 1u);
-        EXPECT_EQ(ReadZip(archive)[0].method, level == 0 ? 0 : 8) << level;
-    }
-}
-
 TEST_F(CompressTest, FailedRunReportsFailureAndEmptiesTheLists) {
     MakeFiles("f", {"a"});
     AddFiles("f", {"a"});

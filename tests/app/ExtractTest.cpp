@@ -69,32 +69,6 @@ TEST_F(ExtractTest, YesAndNoAskAgainForTheNextFile) {
     ExpectDoneAndClosed(seen);
 }
 
-TEST_F(ExtractTest, ApplyToAllAndClosingAnswerEveryLaterFile) {
-    REQUIRE_ENGINES();
-    struct Case {
-        const char *button;  // null: the close box
-        bool all;
-        const char *expected;
-    } cases[] = {{"cmdYes", true, "new "}, {"cmdNo", true, "old"},
-                 {nullptr, false, "old"}, {"cmdCancel", false, "old"}};
-    for (const Case &c : cases) {
-        SetUpArchiveAndDestination();
-        questions.clear();
-        qtsupport::MessageSeen seen;
-        ModalScript script;
-        script.Then(Answer(c.button, c.all)).Then(qtsupport::AcknowledgeMessage(seen));
-        Trigger("mnuExtract");
-        EXPECT_TRUE(script.Done());
-        EXPECT_EQ(questions.size(), 1) << (c.button ? c.button : "close box");
-        for (const char *name : {"a.txt", "b.txt", "c.txt"}) {
-            const std::string expected =
-                std::string(c.expected) == "new " ? "new " + std::string(1, name[0]) : "old";
-            EXPECT_EQ(Content(name), expected) << name << " " << (c.button ? c.button : "close");
-        }
-        ExpectDoneAndClosed(seen);
-    }
-}
-
 TEST_F(ExtractTest, NothingHappensWithoutAnOpenArchive) {
     ModalScript noMessages;
     Trigger("mnuExtract");

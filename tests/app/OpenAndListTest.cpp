@@ -108,19 +108,6 @@ TEST_F(MainWindowTest, ListsEntriesWithTheirSizesDatesAndFolders) {
     EXPECT_EQ(Cell(1, 4), QStringLiteral(""));
 }
 
-TEST_F(MainWindowTest, EncryptedEntriesShowAPlus) {
-    REQUIRE_ENGINES();
-    if (!HaveTool("zip")) GTEST_SKIP() << "zip is missing";
-    testsupport::WriteFile(tmp.path() / "src/notes.txt", "secret notes");
-    testsupport::WriteFile(tmp.path() / "src/plain.txt", "plain");
-    ASSERT_EQ(testsupport::Run("cd " + ShellQuote(tmp / "src") + " && zip -q -P pw ../enc.zip notes.txt && "
-                  "zip -q ../enc.zip plain.txt").exitCode, 0);
-    OpenArchive(Path("enc.zip"));
-    ASSERT_EQ(Rows()->rowCount(), 2);
-    EXPECT_EQ(Cell(0, 0), QStringLiteral("notes.txt+"));
-    EXPECT_EQ(Cell(1, 0), QStringLiteral("plain.txt"));
-}
-
 TEST_F(MainWindowTest, UnreadableArchiveGivesAnEmptyViewAndNoMessage) {
     REQUIRE_ENGINES();
     testsupport::WriteFile(tmp.path() / "bad.zip", "this is no zip archive at all");
