@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +49,13 @@ std::string ReadFile(const fs::path &file) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::vector<std::string> NamesIn(const fs::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 CommandResult Run(const std::string &commandLine) {

@@ -31,6 +31,8 @@ private:
 // Writes bytes to a file, creating its folders.
 void WriteFile(const fs::path &file, const std::string &bytes);
 std::string ReadFile(const fs::path &file);
+// Names in a folder, sorted.
+std::vector<std::string> NamesIn(const fs::path &folder);
 
 struct CommandResult {
     int exitCode = -1;

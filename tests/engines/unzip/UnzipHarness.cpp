@@ -147,14 +147,6 @@ std::string Summary(const std::string &bytes) {
 
 }  // namespace
 
-std::vector<std::string> NamesIn(const std::string &folder) {
-    std::vector<std::string> names;
-    for (const auto &e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string DescribeTree(const std::string &root) {
     namespace fs = std::filesystem;
     std::set<std::string> lines;

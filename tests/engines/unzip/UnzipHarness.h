@@ -13,6 +13,8 @@
 
 namespace unziptest {
 
+using testsupport::NamesIn;
+
 struct ListedEntry {
     uint64_t compressedSize, size;
     int32_t ratio, year, month, day, hour, minute, second;
@@ -66,9 +68,6 @@ bool IsProgressLine(const std::string &text);
 
 // Runs a python3 script that has zipcraft imported.
 testsupport::CommandResult Craft(const std::string &body);
-
-// Names in a folder, sorted.
-std::vector<std::string> NamesIn(const std::string &folder);
 
 // Regular files, folders and links below root as "path -> content" lines (links as
 // "path -> @target", contents over 64 bytes by length and CRC), sorted.

@@ -54,10 +54,6 @@ int32_t TESK_CALL OnService(const char *name, int32_t length) {
 
 }  // namespace
 
-testsupport::CommandResult Python(const std::string &script, const std::string &args) {
-    return testsupport::Run(testsupport::Python() + " -c " + ShellQuote(script) + " " + args);
-}
-
 std::string Script::AllMessages() const {
     std::string all;
     for (const auto &m : messages) all += m + "\n";
@@ -95,7 +91,7 @@ int32_t ZipEngineTest::Zip(const std::string &archive, const std::vector<std::st
 }
 
 std::vector<std::string> ZipEngineTest::Names(const std::string &archive) {
-    const auto r = Python("import sys, zipfile\n"
+    const auto r = testsupport::RunPython("import sys, zipfile\n"
                              "for n in zipfile.ZipFile(sys.argv[1]).namelist(): print(n)\n",
                              ShellQuote(archive));
     EXPECT_EQ(r.exitCode, 0) << r.output;
@@ -106,7 +102,7 @@ std::vector<std::string> ZipEngineTest::Names(const std::string &archive) {
 }
 
 std::map<std::string, EntryInfo> ZipEngineTest::Infos(const std::string &archive) {
-    const auto r = Python(
+    const auto r = testsupport::RunPython(
         "import sys, zipfile, struct\n"
         "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
         "    ut = -1; x = i.extra\n"
@@ -132,7 +128,7 @@ std::map<std::string, EntryInfo> ZipEngineTest::Infos(const std::string &archive
 
 std::string ZipEngineTest::Read(const std::string &archive, const std::string &name,
                                 const std::string &password) {
-    const auto r = Python("import sys, zipfile\n"
+    const auto r = testsupport::RunPython("import sys, zipfile\n"
                              "z = zipfile.ZipFile(sys.argv[1])\n"
                              "pw = sys.argv[3].encode() or None\n"
                              "sys.stdout.buffer.write(z.read(sys.argv[2], pwd=pw))\n",
@@ -148,21 +144,13 @@ void ZipEngineTest::ExpectValid(const std::string &archive, const std::string &p
     const std::string pw7 = password.empty() ? "" : " -p" + ShellQuote(password);
     r = testsupport::Run("7zz t" + pw7 + " " + ShellQuote(archive));
     EXPECT_EQ(r.exitCode, 0) << "7zz t: " << r.output;
-    r = Python("import sys, zipfile\n"
+    r = testsupport::RunPython("import sys, zipfile\n"
                   "z = zipfile.ZipFile(sys.argv[1])\n"
                   "if sys.argv[2]: z.setpassword(sys.argv[2].encode())\n"
                   "bad = z.testzip()\n"
                   "sys.exit(0 if bad is None else 1)\n",
                   ShellQuote(archive) + " " + ShellQuote(password));
     EXPECT_EQ(r.exitCode, 0) << "testzip: " << r.output;
-}
-
-std::vector<std::string> ZipEngineTest::FolderListing(const std::string &folder) {
-    std::vector<std::string> names;
-    for (const auto &e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 void SetMtime(const std::string &path, long long seconds) {

@@ -15,6 +15,8 @@
 
 namespace zipharness {
 
+using testsupport::NamesIn;
+using testsupport::RunPython;
 using testsupport::TempDir;
 
 // What the callbacks answer and what they saw during a run.
@@ -72,16 +74,11 @@ protected:
                      const std::string &password = "");
     // unzip -t, 7zz t and zipfile's testzip all accept the archive.
     void ExpectValid(const std::string &archive, const std::string &password = "");
-    // Names of the files in the folder (to see that no temporary file was left).
-    std::vector<std::string> FolderListing(const std::string &folder);
 
     TempDir dir_;
     Script script_;
     std::string rootDir_;
 };
-
-// Runs a python3 script given as text.
-testsupport::CommandResult Python(const std::string &script, const std::string &args);
 
 // Sets a file's modification time (seconds since the epoch).
 void SetMtime(const std::string &path, long long seconds);

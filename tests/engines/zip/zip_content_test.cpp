@@ -143,7 +143,7 @@ TEST_F(ZipContent, CommentAndLineEnds) {
     ASSERT_EQ(Zip({"*.*"}, o), ZP_OK);
     EXPECT_EQ(Read(Archive(), "dos.txt"), "one\ntwo\nlone\rcr\n");
     EXPECT_EQ(Read(Archive(), "bin.dat"), std::string("a\r\nb\0c\n", 7));
-    const auto r = Python(
+    const auto r = RunPython(
         "import sys, zipfile\nsys.stdout.write(zipfile.ZipFile(sys.argv[1]).comment.decode())\n",
         ShellQuote(Archive()));
     EXPECT_EQ(r.output, "a comment");

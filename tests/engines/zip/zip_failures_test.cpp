@@ -27,7 +27,7 @@ protected:
     }
     void ExpectUnchanged() {
         EXPECT_EQ(ReadFile(archive_), before_);
-        EXPECT_EQ(FolderListing(Path("arch")), (List{"out.zip"}));
+        EXPECT_EQ(NamesIn(Path("arch")), (List{"out.zip"}));
     }
     ZipOptions Appending() {
         ZipOptions o = Options();
@@ -92,7 +92,7 @@ TEST_F(ZipFailures, FullDisk) {
         m.LevelChar = '0';
         EXPECT_EQ(Zip(archive, {"noise.bin"}, m), ZP_ERR_WRITE);
         EXPECT_EQ(ReadFile(archive), before);
-        EXPECT_EQ(FolderListing(small), (List{"out.zip"}));
+        EXPECT_EQ(NamesIn(small), (List{"out.zip"}));
     }
 }
 
@@ -229,7 +229,7 @@ TEST_F(ZipFailures, KilledWhileWritingLeavesThePreviousArchive) {
                                                "part0.bin", "part1.bin", "part2.bin", "part3.bin"},
                                               "paused"));
     EXPECT_EQ(ReadFile(archive_), before_);
-    const List left = FolderListing(Path("arch"));
+    const List left = NamesIn(Path("arch"));
     ASSERT_EQ(left.size(), 2u);
     EXPECT_EQ(left[1].rfind("out.zip.", 0), 0u) << left[1];
     ZipOptions o = Appending();
