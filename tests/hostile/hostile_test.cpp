@@ -205,6 +205,7 @@ const Case kCases[] = {
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"wrong", "worse", "worst"}},
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {""}},
     {"pw-impostor", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"@impostor", ""}},
+    {"pw-impostor", UZ_OK, "victim.txt -> stored secret text\n", kVictim, {"@impostor", "secret"}},
     // An encryption that cannot be decoded fails without a password prompt (the harness
     // would answer "x" and the result be a password error).
     {"pw-strong", UZ_ERR_BADZIP, "good.txt -> good\nvictim.txt -> mine\n", kVictim, {"x"}},
