@@ -6,18 +6,10 @@
 
 using namespace tesk;
 
-TEST(PathSafety, RefusesEveryWayOut) {
-    EXPECT_EQ(SplitRelativePath("../x").risk, NameRisk::ParentReference);
-    EXPECT_EQ(SplitRelativePath("a/../../x").risk, NameRisk::ParentReference);
+// The hostile set extracts the usual escapes; these are the forms it does not hold.
+TEST(PathSafety, RefusesTheRarerWaysOut) {
     EXPECT_EQ(SplitRelativePath("a/b/..").risk, NameRisk::ParentReference);
-    EXPECT_EQ(SplitRelativePath("..\\x").risk, NameRisk::ParentReference);
-    EXPECT_EQ(SplitRelativePath("a\\..\\..\\x").risk, NameRisk::ParentReference);
-    EXPECT_EQ(SplitRelativePath("/etc/passwd").risk, NameRisk::Absolute);
     EXPECT_EQ(SplitRelativePath("\\\\server\\share\\x").risk, NameRisk::Absolute);
-    EXPECT_EQ(SplitRelativePath("C:\\x").risk, NameRisk::DriveLetter);
-    EXPECT_EQ(SplitRelativePath("c:x").risk, NameRisk::DriveLetter);
-    EXPECT_EQ(SplitRelativePath("").risk, NameRisk::Empty);
-    EXPECT_EQ(SplitRelativePath("./").risk, NameRisk::Empty);
 }
 
 TEST(PathSafety, KeepsOrdinaryNames) {
