@@ -1,5 +1,7 @@
 #include "OutputTree.h"
 
+#include "UnnamedFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +108,15 @@ bool PendingOutput::Commit(const std::string &finalName, int mode, int64_t mtime
             return false;
         }
         SetTimes(fd_, nullptr, mtime, 0);
+        if (tempName_.empty()) {
+            // An unnamed file: named in one step, so no temporary name is ever seen.
+            const bool named = NameUnnamed(fd_, folderFd_, finalName, TempName);
+            error = errno;
+            const int rc = close(fd_);
+            fd_ = -1;
+            if (named && rc != 0) error = errno;
+            return named && rc == 0;
+        }
         const int rc = close(fd_);
         fd_ = -1;
         if (rc != 0) {
@@ -204,10 +215,22 @@ bool OutputTree::CreateFile(int folderFd, int mode, PendingOutput &output, int &
     // data is complete. When the umask leaves them as they are, no fchmod is needed later.
     const int createMode = mode < 0 ? 0666 : mode & 0755;
     const bool hasMode = mode >= 0 && umask_ >= 0 && (createMode & ~umask_) == (mode & 0777);
-    const bool made = CreateTemporary(folderFd, false, output, error, [&](const std::string &name) {
-        return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      mode < 0 || hasMode ? createMode : 0600);
-    });
+    const int startMode = mode < 0 || hasMode ? createMode : 0600;
+    // Without a name first, so that a killed process leaves nothing; a named temporary file
+    // where the file system cannot do that.
+    const int unnamed = OpenUnnamed(folderFd, ".", startMode);
+    bool made = unnamed >= 0;
+    if (made) {
+        output.folderFd_ = folderFd;
+        output.fd_ = unnamed;
+        output.isLink_ = false;
+        output.tempName_.clear();
+    } else {
+        made = CreateTemporary(folderFd, false, output, error, [&](const std::string &name) {
+            return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          startMode);
+        });
+    }
     output.hasMode_ = made && hasMode;
     return made;
 }

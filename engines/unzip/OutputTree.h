@@ -2,8 +2,9 @@
 //
 // Folders are walked one part at a time with openat(O_NOFOLLOW), so no path ever passes
 // through a symbolic link, whether the destination had it or the archive made it. Files
-// and links are made under a temporary name in their folder and renamed into place only
-// when complete. Used by the calling thread only.
+// are made without a name and linked into place only when complete (under a temporary
+// name, renamed into place, where the file system cannot); links are made under a
+// temporary name. Used by the calling thread only.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,8 @@ struct TreeResult {
 
 std::string TreeFaultText(const TreeResult &result);
 
-// A file or link being written: a temporary name in the target's folder. Removed when the
-// object goes away without Commit.
+// A file or link being written: unnamed, or a temporary name in the target's folder.
+// Removed when the object goes away without Commit.
 class PendingOutput {
 public:
     PendingOutput() = default;
@@ -49,7 +50,7 @@ private:
     int fd_ = -1;        // files only
     bool isLink_ = false;
     bool hasMode_ = false;  // created with its final permission bits already
-    std::string tempName_;
+    std::string tempName_;  // empty for an unnamed file
 };
 
 class OutputTree {

@@ -1,5 +1,7 @@
 #include "ReplacementFile.h"
 
+#include "UnnamedFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,18 +16,30 @@ namespace {
 constexpr std::size_t kBuffer = 1u << 20;
 constexpr uint64_t kWriteBackStep = 8u << 20;
 
+// target followed by "." and six random letters.
+std::string TemporaryName(const std::string &target) {
+    static thread_local std::mt19937 random{std::random_device{}()};
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string name = target + ".";
+    for (int i = 0; i < 6; ++i) name.push_back(kLetters[random() % (sizeof kLetters - 1)]);
+    return name;
+}
+
+std::string FolderOf(const std::string &path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 bool ReplacementFile::Begin() {
     Abandon();
-    // open with O_EXCL rather than mkstemp: mkstemp's 0600 would outlive the rename, and
-    // the mode given to open has the umask applied like any new file.
-    std::random_device seed;
-    std::mt19937 random(seed());
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = target_ + ".";
-        for (int i = 0; i < 6; ++i) name.push_back(kLetters[random() % (sizeof kLetters - 1)]);
+    // Unnamed until complete, so a killed process leaves nothing beside the archive. Else a
+    // named temporary file, opened with O_EXCL rather than mkstemp: mkstemp's 0600 would
+    // outlive the rename, and the mode given to open has the umask applied like any new file.
+    fd_ = OpenUnnamed(AT_FDCWD, FolderOf(target_).c_str(), 0666);
+    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+        std::string name = TemporaryName(target_);
         fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             temp_ = std::move(name);
@@ -107,6 +121,15 @@ bool ReplacementFile::Commit() {
     const int fd = fd_;
     fd_ = -1;
     const int synced = ::fsync(fd) == 0 ? 0 : errno;
+    if (temp_.empty()) {
+        const bool named = synced == 0 && NameUnnamed(fd, AT_FDCWD, target_, [this] {
+            return TemporaryName(target_);
+        });
+        const int cause = synced != 0 ? synced : named ? 0 : errno;
+        ::close(fd);
+        Abandon();
+        return named || Fail(cause);
+    }
     const int closed = ::close(fd) == 0 ? 0 : errno;
     if (synced == 0 && closed == 0 && ::rename(temp_.c_str(), target_.c_str()) == 0) {
         temp_.clear();

@@ -217,9 +217,8 @@ TEST_F(SourceChanges, FileCutShortWhileReadGivesAConsistentArchiveOrNone) {
 }
 
 TEST_F(ZipFailures, KilledWhileWritingLeavesThePreviousArchive) {
-    // The child is killed inside zip_close, with part of the new archive in its temporary
-    // file. That file stays behind (the next run cannot tell it from another run's), but the
-    // archive is untouched and the next run works.
+    // The child is killed inside zip_close, with part of the new archive written. The
+    // archive is untouched, nothing of the run is left beside it, and the next run works.
     for (int i = 0; i < 4; ++i) {
         std::string bytes(4u << 20, '\0');
         for (std::size_t k = 0; k < bytes.size(); k += 4096) bytes[k] = static_cast<char>(k * 31 + i);
@@ -229,9 +228,7 @@ TEST_F(ZipFailures, KilledWhileWritingLeavesThePreviousArchive) {
                                                "part0.bin", "part1.bin", "part2.bin", "part3.bin"},
                                               "paused"));
     EXPECT_EQ(ReadFile(archive_), before_);
-    const List left = NamesIn(Path("arch"));
-    ASSERT_EQ(left.size(), 2u);
-    EXPECT_EQ(left[1].rfind("out.zip.", 0), 0u) << left[1];
+    EXPECT_EQ(NamesIn(Path("arch")), List{"out.zip"});
     ZipOptions o = Appending();
     ASSERT_EQ(Zip(archive_, {"new.txt"}, o), ZP_OK);
     EXPECT_EQ(Names(archive_), (List{"old.txt", "new.txt"}));
