@@ -1,6 +1,9 @@
 #include "ZipTime.h"
 
+#include <chrono>
 #include <ctime>
+#include <functional>
+#include <unordered_map>
 
 namespace tesk {
 
@@ -30,15 +33,38 @@ CalendarTime LocalCalendarFromUnix(int64_t seconds) {
 }
 
 int64_t UnixFromLocalCalendar(const CalendarTime &time) {
-    std::tm tm{};
-    tm.tm_year = time.year - 1900;
-    tm.tm_mon = time.month - 1;
-    tm.tm_mday = time.day;
-    tm.tm_hour = time.hour;
-    tm.tm_min = time.minute;
-    tm.tm_sec = time.second;
-    tm.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&tm));
+    // mktime reads the zone file's status on every call (a stat per entry of an archive),
+    // so the start of each hour is converted once and minutes and seconds are added. The
+    // cache lives a few seconds, so a change of the zone is seen by the next run.
+    struct Hour {
+        int year, month, day, hour;
+        bool operator==(const Hour &) const = default;
+    };
+    struct HourHash {
+        size_t operator()(const Hour &h) const {
+            return std::hash<int64_t>()(((int64_t{h.year} * 16 + h.month) * 32 + h.day) * 32 + h.hour);
+        }
+    };
+    static thread_local std::unordered_map<Hour, int64_t, HourHash> hours;
+    static thread_local auto filled = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - filled > std::chrono::seconds(5)) {
+        hours.clear();
+        filled = now;
+    }
+    const Hour key{time.year, time.month, time.day, time.hour};
+    auto found = hours.find(key);
+    if (found == hours.end()) {
+        if (hours.size() >= 4096) hours.clear();
+        std::tm tm{};
+        tm.tm_year = time.year - 1900;
+        tm.tm_mon = time.month - 1;
+        tm.tm_mday = time.day;
+        tm.tm_hour = time.hour;
+        tm.tm_isdst = -1;
+        found = hours.emplace(key, static_cast<int64_t>(std::mktime(&tm))).first;
+    }
+    return found->second + time.minute * 60 + time.second;
 }
 
 uint32_t DosDateTimeFromUnix(int64_t seconds) {

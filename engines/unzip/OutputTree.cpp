@@ -138,9 +138,24 @@ OutputTree::~OutputTree() {
 }
 
 void OutputTree::CloseCached() {
-    if (cachedFd_ >= 0) close(cachedFd_);
-    cachedFd_ = -1;
-    cachedPath_.clear();
+    // Iteratively: a tree thousands of folders deep would overflow a recursive walk.
+    std::vector<std::unique_ptr<OpenFolderNode>> pending;
+    for (auto &child : folders_.children) pending.push_back(std::move(child.second));
+    folders_.children.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<OpenFolderNode> node = std::move(pending.back());
+        pending.pop_back();
+        close(node->fd);
+        for (auto &child : node->children) pending.push_back(std::move(child.second));
+        node->children.clear();
+    }
+    cachedCount_ = 0;
+    CloseUncached();
+}
+
+void OutputTree::CloseUncached() {
+    if (uncachedFd_ >= 0) close(uncachedFd_);
+    uncachedFd_ = -1;
 }
 
 bool OutputTree::Open(const std::string &root, std::string &error) {
@@ -157,31 +172,54 @@ bool OutputTree::Open(const std::string &root, std::string &error) {
 
 TreeResult OutputTree::OpenFolder(const std::vector<std::string> &parts, size_t count,
                                   int &folderFd) {
-    if (count == 0) {
-        folderFd = rootFd_;
+    // Entries of one folder are often interleaved with those of its subfolders, so every
+    // folder opened stays open (up to kCachedFolders): a walk starts at the deepest one
+    // already open instead of at the destination.
+    CloseUncached();
+    OpenFolderNode *node = &folders_;
+    size_t start = 0;
+    for (; start < count; ++start) {
+        const auto found = node->children.find(parts[start]);
+        if (found == node->children.end()) break;
+        node = found->second.get();
+    }
+    int current = start == 0 ? rootFd_ : node->fd;
+    if (start == count) {
+        folderFd = current;
         return {};
     }
-    std::string path;
-    for (size_t i = 0; i < count; ++i) path += (i ? "/" : "") + parts[i];
-    if (cachedFd_ >= 0 && path == cachedPath_) {
-        folderFd = cachedFd_;
-        return {};
+    if (cachedCount_ + (count - start) > kCachedFolders) {
+        // Start over from the destination rather than keep a descriptor per folder.
+        CloseCached();
+        start = 0;
+        current = rootFd_;
+        node = &folders_;
     }
-    CloseCached();
-    int current = rootFd_;
-    std::string walked;
-    for (size_t i = 0; i < count; ++i) {
+    // Folders beyond the cache's room (a very deep tree) are closed once passed.
+    OpenFolderNode *parent = node;
+    bool owned = false;
+    for (size_t i = start; i < count; ++i) {
         int next = -1;
         bool wasCreated = false;
         const TreeResult step = OpenPart(current, parts[i], true, next, wasCreated);
-        if (current != rootFd_) close(current);
+        if (owned) close(current);
         if (step.fault != TreeFault::None) return step;
-        walked += (i ? "/" : "") + parts[i];
-        if (wasCreated) created_.push_back(walked);
+        if (wasCreated) {
+            std::string path;
+            for (size_t j = 0; j <= i; ++j) path += (j ? "/" : "") + parts[j];
+            created_.push_back(std::move(path));
+        }
+        owned = owned || cachedCount_ >= kCachedFolders;
+        if (!owned) {
+            auto child = std::make_unique<OpenFolderNode>();
+            child->fd = next;
+            parent = parent->children.emplace(parts[i], std::move(child)).first->second.get();
+            ++cachedCount_;
+        }
         current = next;
     }
-    cachedFd_ = folderFd = current;
-    cachedPath_ = path;
+    if (owned) uncachedFd_ = current;
+    folderFd = current;
     return {};
 }
 

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <vector>
 
@@ -62,7 +64,8 @@ public:
 
     // Opens the folder made of the first count parts, creating missing folders. The
     // descriptor stays owned by the tree and valid until the next call (so a pending
-    // output must be committed or dropped before the next folder is opened).
+    // output must be committed or dropped before the next folder is opened). Folders are
+    // never removed while the tree is open, so open descriptors stay the right folders.
     TreeResult OpenFolder(const std::vector<std::string> &parts, size_t count, int &folderFd);
 
     // What is at name in the folder, without following a link. False when nothing is.
@@ -83,13 +86,21 @@ public:
 
 private:
     void CloseCached();
+    void CloseUncached();
     template <typename Make>
     bool CreateTemporary(int folderFd, bool isLink, PendingOutput &output, int &error, Make make);
 
     int rootFd_ = -1;
     int umask_ = -1;     // the process's, read when the destination is opened; -1 unknown
-    int cachedFd_ = -1;  // the folder last opened by OpenFolder
-    std::string cachedPath_;
+    static constexpr size_t kCachedFolders = 256;
+    // The folders open below the destination, by name from the destination down.
+    struct OpenFolderNode {
+        int fd = -1;
+        std::unordered_map<std::string, std::unique_ptr<OpenFolderNode>> children;
+    };
+    OpenFolderNode folders_;  // the destination itself: fd unused
+    size_t cachedCount_ = 0;
+    int uncachedFd_ = -1;  // the folder last opened when the cache had no room for it
     std::vector<std::string> created_;
 };
 

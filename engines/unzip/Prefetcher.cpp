@@ -177,8 +177,14 @@ std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<voi
     ready_.erase(found);
     claimedBytes_ -= SizeAt(position);
     ++nextTake_;
+    // Workers held back by the limits are woken only once there is room for a batch: a
+    // wake-up per entry costs more than the small entries it would decode.
+    const bool roomy = nextClaim_ <= nextTake_ ||
+                       (nextClaim_ - nextTake_ + kRefill <= kMaxAhead &&
+                        (nextClaim_ >= plan_.size() ||
+                         claimedBytes_ + SizeAt(nextClaim_) + kRefillBytes <= kBudget));
     lock.unlock();
-    room_.notify_all();
+    if (roomy) room_.notify_all();
     return taken;
 }
 

@@ -40,6 +40,9 @@ public:
     static constexpr size_t kMaxAhead = 256;
     static constexpr unsigned kMaxWorkers = 4;
     static constexpr uint64_t kStreamBound = 16ull << 20;
+    // The room, in entries and bytes, that wakes the workers again once they hit a limit.
+    static constexpr size_t kRefill = 64;
+    static constexpr uint64_t kRefillBytes = 8ull << 20;
 
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
     // per processor (at most kMaxWorkers) unless fewer than two qualify and none streams.
