@@ -36,6 +36,9 @@ with zipfile.ZipFile(out, "w", method, compresslevel=None if level == 0 else lev
             p = os.path.join(root, f)
             z.write(p, os.path.relpath(p, base))
 '''
+# The window runs without a display.
+ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+
 PY_EXTRACT = "import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])"
 PY_TEST = "import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)"
 
@@ -45,8 +48,12 @@ def run_timed(cmd, cwd):
     stats = os.path.join(cwd, ".time")
     start = time.perf_counter()
     proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", stats] + cmd, cwd=cwd,
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=ENV)
     seconds = time.perf_counter() - start
+    # A tool that times itself (the window: only the command, not its start) says so.
+    for line in proc.stdout.decode(errors="replace").splitlines():
+        if " through the window: " in line and line.endswith(" s"):
+            seconds = float(line.split()[-2])
     if proc.returncode != 0:
         raise RuntimeError(f"{' '.join(cmd)} failed ({proc.returncode}): "
                            f"{proc.stderr.decode(errors='replace')[-500:]}")
@@ -155,6 +162,14 @@ def ratio_check(reference, limit):
     return check
 
 
+def all_checks(*checks):
+    def check(w):
+        results = [c(w) for c in checks]
+        ok = all(r.startswith("**met**") for r in results)
+        return verdict(ok) + ": " + "; ".join(r.split(": ", 1)[1] for r in results)
+    return check
+
+
 def seconds_check(limit):
     def check(w):
         t = w.median("tesk")
@@ -214,6 +229,28 @@ def extract_tools(bench, archive, cwd):
         ("bsdtar", lambda: ["bsdtar", "-xf", archive, "-C", fresh("out-bsd")()], "out-bsd"),
         ("python", lambda: [sys.executable, "-c", PY_EXTRACT, archive, "out-py"], "out-py"),
     ]
+
+
+def copy_tool(source):
+    """The file system's floor: the same tree copied by cp."""
+    return ("cp -r", lambda: ["cp", "-r", source, "out-cp"], "out-cp")
+
+
+def window_tools(bin_dir, work, command, source, archive, level):
+    """The real window doing a command, beside the engine alone on the same work."""
+    window = os.path.join(bin_dir, "window_benchmark")
+    bench = os.path.join(bin_dir, "tesk-bench")
+    if command == "extract":
+        def out(name):
+            def make():
+                os.makedirs(os.path.join(work, name), exist_ok=True)
+                return os.path.join(work, name)
+            return make
+        return [("tesk", lambda: [window, "extract", archive, out("out-window")()], "out-window"),
+                ("engine", lambda: [bench, "extract", archive, out("out-engine")()], "out-engine")]
+    return [("tesk", lambda: [window, "create", os.path.abspath(os.path.join(work, source)),
+                              os.path.join(work, "window.zip")], "window.zip"),
+            ("engine", lambda: [bench, "create", "engine.zip", source, str(level)], "engine.zip")]
 
 
 def test_tools(bench, archive):
@@ -282,7 +319,10 @@ def write_results(args, rounds, verdicts, sections, finished):
                 "Tesk runs through `tesk-bench`, which calls the engines' C interfaces as the "
                 "program does; the peers run as `zip -r -q -N`, `unzip -q -o`, `unzip -tq`, "
                 "`7zz a -tzip -mx=N -mmt=on`, `7zz x`, `bsdtar --format zip` and python's "
-                "zipfile.\n\n")
+                "zipfile; `cp -r` of the same tree is the file system's floor. The window rows "
+                "time the real main window (`window_benchmark`, offscreen, choosers "
+                "answered by a script, the closing message box pressed at once) from the "
+                "command to its closing message, beside `tesk-bench` on the same work.\n\n")
         f.write("\n".join(sections))
 
 
@@ -311,8 +351,8 @@ def main():
 
     rounds = 1 if args.quick else args.rounds
     levels = [6] if args.quick else [6, 9, 3, 0]
-    limits = {6: 0.4, 9: 0.3, 3: 0.5, 0: 0.8}
-    goals = {6: "tesk <= 0.4x zip, faster than every peer; size <= 1.01x zip's",
+    limits = {6: 0.3, 9: 0.3, 3: 0.5, 0: 0.8}
+    goals = {6: "tesk <= 0.3x zip, faster than every peer; size <= 1.01x zip's",
              9: "tesk <= 0.3x zip, faster than every peer; size <= 1.01x zip's",
              3: "tesk <= 0.5x zip, faster than every peer; size <= 1.01x zip's",
              0: "tesk <= 0.8x zip -0"}
@@ -337,19 +377,42 @@ def main():
                                    create_check(limits[level])))
 
     archives = {}
-    for name, goal, limit in (("tree", "tesk <= 0.7x unzip -q", 0.7),
-                              ("big", "tesk <= 0.5x unzip -q", 0.5)):
+    extraction_goals = {
+        "tree": ("tesk <= 1.2x cp -r of the same tree and <= 0.6x unzip -q",
+                 all_checks(ratio_check("cp -r", 1.2), ratio_check("unzip", 0.6))),
+        "big": ("tesk <= 1.3x cp of the same files and <= 0.5x unzip -q",
+                all_checks(ratio_check("cp -r", 1.3), ratio_check("unzip", 0.5))),
+    }
+    test_goals = {"tree": 0.35, "big": 0.4}
+    for name in ("tree", "big"):
         if name not in sets:
             continue
         archive = os.path.join(work, f"{name}-zip6.zip")
         if not os.path.exists(archive):
             subprocess.run(["zip", "-r", "-q", "-6", archive, name], cwd=corpus, check=True)
         archives[name] = archive
+        goal, check = extraction_goals[name]
         bench_section(Workload(f"Extract the {name} (archive made by zip -6)",
-                               extract_tools(bench, archive, corpus), goal,
-                               ratio_check("unzip", limit)))
+                               extract_tools(bench, archive, corpus) + [copy_tool(name)],
+                               goal, check))
         bench_section(Workload(f"Test the {name} archive", test_tools(bench, archive),
-                               "tesk <= 0.4x unzip -tq", ratio_check("unzip", 0.4)))
+                               f"tesk <= {test_goals[name]}x unzip -tq",
+                               ratio_check("unzip", test_goals[name])))
+
+    # What a user waits for: the same work through the window (scripted choosers, the
+    # closing message box pressed at once) and by the engine alone. The window compresses
+    # at its default level, 9.
+    if os.path.exists(os.path.join(args.bin, "window_benchmark")):
+        bin_dir = os.path.abspath(args.bin)
+        bench_section(Workload("Extract the tree through the window",
+                               window_tools(bin_dir, corpus, "extract", "tree",
+                                            archives["tree"], 0),
+                               "the window <= 1.1x the engine alone (tesk-bench)",
+                               ratio_check("engine", 1.1)))
+        bench_section(Workload("Compress the tree through the window, level 9",
+                               window_tools(bin_dir, corpus, "compress", "tree", None, 9),
+                               "the window <= 1.1x the engine alone (tesk-bench)",
+                               ratio_check("engine", 1.1)))
 
     many = os.path.join(work, "many-100000.zip")
     if not os.path.exists(many):
