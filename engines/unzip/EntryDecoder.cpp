@@ -1,7 +1,10 @@
 #include "EntryDecoder.h"
 
+#include "Bzip2Stream.h"
+
 #include <algorithm>
 #include <libdeflate.h>
+#include <memory>
 #include <new>
 #include <zlib.h>
 
@@ -53,6 +56,18 @@ bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
     }
 }
 
+// Encrypted entries whose decrypted bytes libzip hands over as they are stored, to be
+// decompressed here: libzip checks no CRC on that path, which AE-2 entries need.
+bool DecryptsOnly(const CentralEntry &entry) {
+    return entry.method == kMethodStored || entry.method == kMethodDeflated ||
+           entry.method == kMethodBzip2;
+}
+
+// Salt, password verifier and authentication code of an AES entry, in bytes.
+uint64_t AesOverhead(const CentralEntry &entry) {
+    return 4u + 4u * entry.aesStrength + 2u + 10u;
+}
+
 }  // namespace
 
 EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveFile &archive)
@@ -66,9 +81,12 @@ bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
 }
 
 DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
-    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    const bool raw = entry.encrypted() ? DecryptsOnly(entry) : ReadsRaw(entry);
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
+    if (entry.isAes() && entry.aesStrength >= 1 && entry.aesStrength <= 3 &&
+        entry.compressedSize < AesOverhead(entry))
+        return Fail(DecodeStatus::BadData, "encrypted data too short");
     // libzip leaks the entry's reading source when asked to open an entry whose encryption
     // it cannot decode (such as one flagged for strong encryption): never ask it.
     if (entry.encrypted()) {
@@ -83,7 +101,7 @@ DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
 
 DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
                                 zip_file_t *&file) {
-    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    const bool raw = DecryptsOnly(entry);
     if (DecodeResult checked = Check(index, entry); checked.status != DecodeStatus::Ok) return checked;
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
@@ -126,7 +144,7 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
             data = input_.data();
             return n;
         };
-        result = Stream(next, entry, entry.method == kMethodDeflated, sink);
+        result = Stream(next, entry, DecryptsOnly(entry), sink);
         if (result.status == DecodeStatus::BadData && result.detail == kReadFailed)
             result = ReadFailure(file);
     }
@@ -154,7 +172,7 @@ DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataSta
             offset += n;
             return static_cast<int64_t>(n);
         };
-        result = Grow(input_, kChunk) ? Stream(next, entry, entry.method == kMethodDeflated, sink)
+        result = Grow(input_, kChunk) ? Stream(next, entry, true, sink)
                                       : Fail(DecodeStatus::NoMemory);
     }
     Done();
@@ -212,9 +230,11 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
     return {};
 }
 
-DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
+DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool compressed,
                                   OutputSink &sink) {
     if (!Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
+    const bool inflate = compressed && entry.method == kMethodDeflated;
+    const bool bunzip = compressed && entry.method == kMethodBzip2;
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
     struct StreamEnd {
@@ -224,6 +244,8 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
             if (active) inflateEnd(s);
         }
     } end{&stream, inflate};
+    std::unique_ptr<Bzip2Stream> bzip2;
+    if (bunzip) bzip2 = std::make_unique<Bzip2Stream>();
 
     uint32_t crc = 0;
     uint64_t length = 0;
@@ -241,12 +263,25 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
         const int64_t n = next(input);
         if (n < 0) return Fail(DecodeStatus::BadData, kReadFailed);
         if (n == 0) break;
-        if (!inflate) {
+        if (!inflate && !bunzip) {
             DecodeResult step = deliver(input, static_cast<size_t>(n));
             if (step.status != DecodeStatus::Ok) return step;
             continue;
         }
         if (streamDone) continue;  // bytes after the stream's end are ignored, as in memory
+        if (bunzip) {
+            DecodeResult step;
+            const auto status = bzip2->Feed(input, static_cast<size_t>(n), output_.data(), kChunk,
+                                            [&](const uint8_t *data, size_t size) {
+                                                step = deliver(data, size);
+                                                return step.status == DecodeStatus::Ok;
+                                            });
+            if (step.status != DecodeStatus::Ok) return step;
+            if (status == Bzip2Stream::Status::NoMemory) return Fail(DecodeStatus::NoMemory);
+            if (status == Bzip2Stream::Status::BadData) return Fail(DecodeStatus::BadData);
+            streamDone = status == Bzip2Stream::Status::End;
+            continue;
+        }
         stream.next_in = const_cast<Bytef *>(input);
         stream.avail_in = static_cast<uInt>(n);
         while (stream.avail_in > 0 && !streamDone) {
@@ -263,7 +298,7 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
             if (rc == Z_BUF_ERROR && produced == 0) break;
         }
     }
-    if (inflate && !streamDone) return Fail(DecodeStatus::BadData);
+    if ((inflate || bunzip) && !streamDone) return Fail(DecodeStatus::BadData);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
     if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
     return FinishSink(sink);

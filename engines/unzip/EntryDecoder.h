@@ -83,7 +83,8 @@ private:
     DecodeResult InflateBytes(const uint8_t *input, uint64_t inputLength, const CentralEntry &entry,
                               std::vector<uint8_t> &out);
     void Done();
-    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
+    // compressed: the data still needs decompressing (stored, deflated or BZip2).
+    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool compressed,
                         OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 
