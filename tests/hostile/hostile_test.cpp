@@ -200,7 +200,17 @@ const Case kCases[] = {
     {"corrupt-cd-count", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
     {"corrupt-cd-offset", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
     {"corrupt-cd-size", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
-    {"corrupt-comment", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
+    {"corrupt-cd-count-short", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
+    {"corrupt-aes-field", UZ_ERR_BADZIP, "good.txt -> good\nvictim.txt -> mine\n", kVictim, {},
+     "error: victim.txt: CRC mismatch"},
+    {"fifo", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
+    // Read as other readers read them.
+    {"corrupt-comment", UZ_OK, "good.txt -> good\n"},
+    {"read-zip64-end", UZ_OK, "good.txt -> good\n"},
+    {"read-decoy-end", UZ_OK, "good.txt -> good\ninner.zip -> 121 bytes\n"},
+    {"read-dos-folder", UZ_OK, "def/\ndef/foo -> foo\n"},
+    {"read-unicode-path", UZ_OK, "r\u00e9sum\u00e9-ansi.txt -> ansi\nr\u00e9sum\u00e9.txt -> cv\n"},
+    {"read-dot-entries", UZ_OK, "a.txt -> a\n"},
     // Passwords: wrong, refused, or wrong but passing the check byte: nothing replaced.
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"wrong", "worse", "worst"}},
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {""}},
