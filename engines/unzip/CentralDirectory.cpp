@@ -53,12 +53,16 @@ bool LocateFrom(const ArchiveFile &file, const uint8_t *record, uint64_t end,
     where.end = end;
     where.record = end;
     bool zip64 = false;
+    uint64_t zip64Prefix = 0;
     if (locator && Le32(locator) == kZip64LocatorSignature) {
         uint64_t zip64End = Le64(locator + 8);
-        // With bytes before the archive, the record sits right before its locator instead.
+        // With bytes before the archive, the record sits right before its locator instead,
+        // and the directory must be as far from where its end record says.
         if ((zip64End >= end || Peek32(file, zip64End) != kZip64EndSignature) && end >= 20 + 56 &&
-            Peek32(file, end - 20 - 56) == kZip64EndSignature)
+            Peek32(file, end - 20 - 56) == kZip64EndSignature && zip64End < end - 20 - 56) {
+            zip64Prefix = end - 20 - 56 - zip64End;
             zip64End = end - 20 - 56;
+        }
         uint8_t record64[56];
         if (zip64End > end - 20 || end - 20 - zip64End < 56 ||
             !file.ReadAt(zip64End, record64, sizeof record64) ||
@@ -93,6 +97,10 @@ bool LocateFrom(const ArchiveFile &file, const uint8_t *record, uint64_t end,
     }
     if (where.offset > where.end || where.size > where.end - where.offset) {
         error = "central directory lies outside the archive";
+        return false;
+    }
+    if (zip64 && where.prefix != zip64Prefix) {
+        error = "corrupt zip64 end record";
         return false;
     }
     if (where.entries > 0 && Peek32(file, where.offset) != kCentralSignature) {
@@ -171,7 +179,10 @@ std::string ReadExtraFields(const uint8_t *extra, uint16_t length, uint64_t extr
         if (id == kExtraZip64) {
             uint16_t at = 0;
             auto take = [&](uint64_t &value) {
-                if (at + 8u > size) return;
+                if (at + 8u > size) {
+                    entry.zip64FieldShort = true;
+                    return;
+                }
                 value = Le64(field + at);
                 at = static_cast<uint16_t>(at + 8);
             };
@@ -314,6 +325,10 @@ bool CentralDirectory::Read(const ArchiveFile &archive, std::string &error) {
                                        nameLength);
         std::string unicodePath = ReadExtraFields(record + kCentralSize + nameLength, extraLength,
                                                   pos + kCentralSize + nameLength, rawName, entry);
+        if (entry.zip64FieldShort) {
+            error = "corrupt zip64 extra field";
+            return false;
+        }
         entry.localOffset += where.prefix;
         entry.name = DecodeName(rawName, std::move(unicodePath), entry);
         // libzip holds the entry comment to the flag as well.

@@ -41,6 +41,7 @@ struct CentralEntry {
     bool hasUnixTime = false;    // an exact time: NTFS field, else extended timestamp
     int64_t unixTime = 0;
     bool fromUnicodePath = false;  // the name came from a Unicode path field
+    bool zip64FieldShort = false;  // a value marked as in the zip64 field is missing
     // Flagged UTF-8 but the name (then read as CP437) or the comment is not UTF-8.
     bool utf8FlagWithoutUtf8 = false;
 

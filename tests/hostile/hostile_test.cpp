@@ -216,6 +216,12 @@ const Case kCases[] = {
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {""}},
     {"pw-impostor", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"@impostor", ""}},
     {"pw-impostor", UZ_OK, "victim.txt -> stored secret text\n", kVictim, {"@impostor", "secret"}},
+    {"pw-aes-code", UZ_ERR_BADZIP, "victim.txt -> mine\n", kVictim, {"Secret1"},
+     "error: victim.txt: authentication failed (damaged data)"},
+    {"pw-aes-data", UZ_ERR_BADZIP, "victim.txt -> mine\n", kVictim, {"Secret1"},
+     "error: victim.txt: authentication failed (damaged data)"},
+    {"pw-aes-short", UZ_ERR_BADZIP, "victim.txt -> mine\n", kVictim, {},
+     "error: victim.txt: corrupt data (encrypted data too short)"},
     // An encryption that cannot be decoded fails without a password prompt (the harness
     // would answer "x" and the result be a password error).
     {"pw-strong", UZ_ERR_BADZIP, "good.txt -> good\nvictim.txt -> mine\n", kVictim, {"x"}},
@@ -274,6 +280,69 @@ TEST_F(Hostile, ThroughTheBindingTheSameOutcome) {
         EXPECT_EQ(result, c.expected);
         EXPECT_EQ(treecheck::DescribeTree(tmp / "dest"), expectedTree);
     }
+}
+
+// Listing and testing see the archive extraction sees: an archive that cannot be opened
+// for one cannot be opened for any, and an entry that fails extraction as damaged fails
+// its test too.
+TEST_F(Hostile, ListingTestingAndExtractionAgree) {
+    std::vector<std::string> all;
+    for (const Case &c : kCases) all.push_back(c.name);
+    Need(all);
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        unziptest::Harness list;
+        const int32_t listed = list.List(Archive(c.name));
+        EXPECT_EQ(listed == UZ_ERR_OPEN, c.expected == UZ_ERR_OPEN) << list.AllMessages();
+        if (std::string(c.name) == "bomb-many" || std::string(c.name) == "name-long-path") continue;
+        unziptest::Harness test;
+        test.options.TestZip = 1;
+        test.passwords = Passwords(c);
+        const int32_t tested = test.Extract(Archive(c.name), "");
+        if (c.expected == UZ_ERR_OPEN || c.expected == UZ_ERR_BADZIP)
+            EXPECT_EQ(tested, c.expected) << test.AllMessages();
+    }
+}
+
+// A destination that cannot be made or entered fails at once, with the system's cause.
+TEST_F(Hostile, UnusableDestinationNamesItsCause) {
+    struct Row {
+        const char *name;
+        std::function<std::string(const TempDir &)> prepare;  // gives the destination
+        const char *cause;
+    };
+    const Row rows[] = {
+        {"symlink loop",
+         [](const TempDir &tmp) {
+             fs::create_symlink("b", tmp / "a");
+             fs::create_symlink("a", tmp / "b");
+             return tmp / "a/dest";
+         },
+         "Too many levels of symbolic links"},
+        {"a file in the way",
+         [](const TempDir &tmp) {
+             WriteFile(tmp / "file", "x");
+             return tmp / "file/dest";
+         },
+         "Not a directory"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir tmp;
+        unziptest::Harness h;
+        const std::string dest = row.prepare(tmp);
+        EXPECT_EQ(h.Extract(Archive("name-case"), dest), UZ_ERR_WRITE);
+        EXPECT_NE(h.AllMessages().find(std::string(": ") + row.cause), std::string::npos)
+            << h.AllMessages();
+    }
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a read-only mount";
+    TempDir tmp;
+    fs::create_directories(tmp / "ro");
+    testsupport::Mount readOnly(tmp / "ro");
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot mount here";
+    unziptest::Harness h;
+    EXPECT_EQ(h.Extract(Archive("name-case"), tmp / "ro/new/dest"), UZ_ERR_WRITE);
+    EXPECT_NE(h.AllMessages().find(": Read-only file system"), std::string::npos) << h.AllMessages();
 }
 
 // Damaged copies of one archive: cut short at many points, or with a piece taken out of

@@ -10,7 +10,10 @@ The test that runs this script knows what each case must give.
 """
 import os
 import struct
+import subprocess
 import sys
+import tempfile
+import zipfile
 import zlib
 
 DOS_TIME, DOS_DATE = 0x5000, 0x50B1  # 2020-05-17 10:00
@@ -71,6 +74,26 @@ def find_impostor(password, crc, payload):
         if candidate != password and ZipCrypto(candidate).decrypt(encrypted[:12])[11] == crc >> 24:
             return candidate
     raise RuntimeError('no impostor found')
+
+
+def aes_payload(plain, password):
+    """(salt, verifier, ciphertext and authentication code; the AES field) of plain stored
+    with AES-256 by 7zz, the independent writer."""
+    with tempfile.TemporaryDirectory() as tmp:
+        with open(os.path.join(tmp, 'victim.txt'), 'wb') as f:
+            f.write(plain)
+        subprocess.run(['7zz', 'a', '-tzip', '-mem=AES256', '-mm=Copy', '-p' + password, 'a.zip',
+                        'victim.txt'], cwd=tmp, check=True, stdout=subprocess.DEVNULL)
+        path = os.path.join(tmp, 'a.zip')
+        info = zipfile.ZipFile(path).infolist()[0]
+        with open(path, 'rb') as f:
+            data = f.read()
+    at = info.header_offset
+    name_length, extra_length = struct.unpack('<HH', data[at + 26:at + 30])
+    extra = data[at + 30 + name_length:at + 30 + name_length + extra_length]
+    start = at + 30 + name_length + extra_length
+    field = extra[extra.index(struct.pack('<H', 0x9901)):][:11]
+    return data[start:start + info.compress_size], field
 
 
 def deflate(data):
@@ -280,6 +303,24 @@ def cases(folder):
             f.write(find_impostor(pw, zlib.crc32(plain), plain))
         return [entry(b'victim.txt', plain, method=0, password=pw)], {}
     yield 'pw-impostor', impostor
+
+    # AES data damaged after the password verifier: the authentication code, the ciphertext,
+    # or data shorter than salt, verifier and code together.
+    def aes_damaged(change):
+        def make():
+            payload, field = aes_payload(plain, 'Secret1')
+            return [entry(b'victim.txt', plain, method=99, flags=1, crc=0, extra=field,
+                          packed=change(bytearray(payload)))], {}
+        return make
+
+    def flip(at):
+        def change(payload):
+            payload[at] ^= 1
+            return bytes(payload)
+        return change
+    yield 'pw-aes-code', aes_damaged(flip(-1))
+    yield 'pw-aes-data', aes_damaged(flip(16 + 2 + 3))
+    yield 'pw-aes-short', aes_damaged(lambda payload: bytes(payload[:27]))
     # Flagged for strong encryption, which nothing here decodes.
     yield 'pw-strong', lambda: ([entry(b'victim.txt', text, password=pw, flags=0x41), good], {})
 
