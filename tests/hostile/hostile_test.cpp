@@ -179,6 +179,7 @@ const Case kCases[] = {
     {"name-odd-legal", UZ_OK,
      " lead space.txt -> 2\n-dash.txt -> 1\n... -> 3\n..foo -> 4\n.hidden -> 5\na/\na/b.txt -> 9\n"
      "a\\b.txt -> 6\ncaf\u00e9.txt -> 10\ndot/\ndot/x.txt -> 8\nfolder/\n\u00fcn\u00ef \u2713.txt -> 7\n"},
+    {"name-unflagged", UZ_OK, "dos\u00e9.txt -> 3\nkoi8-\xd0\xd2\xc9.txt -> 1\nna\u00efve.txt -> 2\n"},
     {"name-empty", UZ_WARNING, "good.txt -> good\n"},
     // Bombs: overlapping entries are refused, sizes beyond the free space fail before any
     // write, data running past its declared size stops there and leaves nothing.

@@ -229,6 +229,10 @@ def cases(folder):
                              entry(b'a\\b.txt', b'6'), entry('\u00fcn\u00ef \u2713.txt'.encode(), b'7'),
                              entry(b'./dot/./x.txt', b'8'), entry(b'a//b.txt', b'9'),
                              entry(b'caf\x82.txt', b'10'), entry(b'folder/', b'')], {})
+    # Unflagged names: a Unix host's bytes as they are, UTF-8 or not; a DOS host's in CP437.
+    yield 'name-unflagged', lambda: ([entry(b'koi8-\xd0\xd2\xc9.txt', b'1', host=UNIX),
+                                      entry(b'na\xc3\xafve.txt', b'2', host=UNIX),
+                                      entry(b'dos\x82.txt', b'3', host=0, attrs=0x20)], {})
     yield 'name-empty', lambda: ([entry(b'', b'x'), entry(b'./', b''), entry(b'.', b'x'), good], {})
     # inner.txt's local header and data lie inside outer.txt's stored data; twin.txt shares
     # outer.txt's header outright.
