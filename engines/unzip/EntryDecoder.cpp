@@ -9,7 +9,12 @@
 #include <zlib.h>
 
 namespace tesk::unzip {
+
+const char *const kMayBeLonger = "longer than recorded";
+
 namespace {
+
+constexpr uint64_t k4GiB = uint64_t{1} << 32;
 
 constexpr size_t kChunk = 1u << 20;
 // Stands in a BadData result for a read failure, which the caller turns into libzip's error.
@@ -126,12 +131,13 @@ bool EntryDecoder::ReadsRaw(const CentralEntry &entry) {
 }
 
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
-                                  uint64_t dataStart, const char *password, OutputSink &sink) {
-    if (ReadsRaw(entry)) return DecodeRaw(entry, dataStart, sink);
+                                  uint64_t dataStart, const char *password, OutputSink &sink,
+                                  bool streamOnly) {
+    if (ReadsRaw(entry)) return DecodeRaw(entry, dataStart, sink, streamOnly);
     zip_file_t *file = nullptr;
     DecodeResult result = Open(index, entry, password, file);
     if (result.status != DecodeStatus::Ok) return result;
-    if (FitsInMemory(entry)) {
+    if (FitsInMemory(entry) && !streamOnly) {
         result = Inflate(file, entry, output_);
         if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
             result = Fail(DecodeStatus::OutputError, sink.error());
@@ -150,14 +156,15 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
     }
     zip_fclose(file);
     Done();
+    if (result.detail == kMayBeLonger) return Decode(index, entry, dataStart, password, sink, true);
     return result;
 }
 
 DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataStart,
-                                     OutputSink &sink) {
+                                     OutputSink &sink, bool streamOnly) {
     // The validation put the data inside the archive; libzip is not needed for it.
     DecodeResult result;
-    if (FitsInMemory(entry)) {
+    if (FitsInMemory(entry) && !streamOnly) {
         result = InflateAt(dataStart, entry, output_);
         if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
             result = Fail(DecodeStatus::OutputError, sink.error());
@@ -176,6 +183,7 @@ DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataSta
                                       : Fail(DecodeStatus::NoMemory);
     }
     Done();
+    if (result.detail == kMayBeLonger) return DecodeRaw(entry, dataStart, sink, true);
     return result;
 }
 
@@ -222,7 +230,8 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
     const libdeflate_result inflated = libdeflate_deflate_decompress(
         inflater_, input, static_cast<size_t>(inputLength), out.data(),
         static_cast<size_t>(entry.size), &produced);
-    if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE) return Fail(DecodeStatus::SizeMismatch);
+    if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE)
+        return Fail(DecodeStatus::SizeMismatch, entry.mayExceedBy4GiB() ? kMayBeLonger : "");
     if (inflated != LIBDEFLATE_SUCCESS) return Fail(DecodeStatus::BadData);
     const uint32_t crc = libdeflate_crc32(0, out.data(), produced);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
@@ -250,9 +259,11 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
     uint32_t crc = 0;
     uint64_t length = 0;
     bool streamDone = false;
-    // Passes decoded bytes on, never beyond the declared size.
+    const bool mayExceed = entry.mayExceedBy4GiB();
+    // Passes decoded bytes on, never beyond the declared size (unless it may have lost
+    // whole 4 GiB).
     auto deliver = [&](const uint8_t *data, size_t size) -> DecodeResult {
-        if (size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
+        if (!mayExceed && size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
         crc = libdeflate_crc32(crc, data, size);
         length += size;
         if (!sink.Write(data, size)) return Fail(DecodeStatus::OutputError, sink.error());
@@ -300,8 +311,12 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
     }
     if ((inflate || bunzip) && !streamDone) return Fail(DecodeStatus::BadData);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
-    if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
-    return FinishSink(sink);
+    const bool wrapped = mayExceed && length > entry.size && (length - entry.size) % k4GiB == 0 &&
+                         entry.crcIsChecked();
+    if (length != entry.size && !wrapped) return Fail(DecodeStatus::SizeMismatch);
+    DecodeResult finished = FinishSink(sink);
+    if (finished.status == DecodeStatus::Ok) finished.beyondRecordedSize = length - entry.size;
+    return finished;
 }
 
 DecodeResult EntryDecoder::FinishSink(OutputSink &sink) {

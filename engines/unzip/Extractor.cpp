@@ -137,6 +137,7 @@ Extractor::Outcome Extractor::Test(size_t index) {
     NullSink sink;
     const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * { return &sink; });
     if (result.status != DecodeStatus::Ok) return DecodeFailed(entry, result);
+    WarnIfLonger(entry, result);
     reporter_.Info("    testing: " + entry.name + "  OK");
     return Outcome::Done;
 }
@@ -261,6 +262,7 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     }
     if (!pending->Commit(LeafName(path), mode, entryTime, error))
         return WriteFailed(entry.name, "cannot write", error);
+    WarnIfLonger(entry, result);
     reporter_.Info((entry.method == kMethodStored ? " extracting: " : "  inflating: ") + relative);
     return Outcome::Done;
 }
@@ -308,7 +310,7 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
                 (!sink->Write(ready->bytes.data(), ready->bytes.size()) || !sink->Finish()))
                 result = {DecodeStatus::OutputError, sink->error()};
             prefetcher_->Recycle(std::move(ready->bytes));
-            return result;
+            if (result.detail != kMayBeLonger) return result;
         }
         return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
     }
@@ -375,6 +377,13 @@ Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const Deco
     }
     const bool password = code == UZ_ERR_PASSWORD;
     return Failed(code, entry.name, what, password ? ", skipped" : "");
+}
+
+void Extractor::WarnIfLonger(const CentralEntry &entry, const DecodeResult &result) {
+    if (result.beyondRecordedSize == 0) return;
+    reporter_.Problem(UZ_OK, "warning: " + entry.name + ": " +
+                                 std::to_string(result.beyondRecordedSize >> 30) +
+                                 " GiB longer than recorded (a size kept in 32 bits), CRC correct");
 }
 
 Extractor::Outcome Extractor::WriteFailed(const std::string &name, const std::string &what,

@@ -295,6 +295,17 @@ def cases(folder):
         entry(dos_name, b'cv', host=0, attrs=0x20, extra=unicode_path_field(dos_name, utf8_name)),
         entry(dos_ansi, b'ansi', host=0, attrs=0x20, extra=unicode_path_field(dos_ansi, utf8_ansi),
               local={'name': ansi_name, 'extra': unicode_path_field(ansi_name, utf8_ansi)})], {})
+    def over_4gib():
+        """4 GiB of zeros and "tail", the size kept in 32 bits only: recorded as 4. One fully
+        flushed block of 1 MiB, repeated, makes the deflate stream in a moment."""
+        block = zlib.compressobj(9, zlib.DEFLATED, -15)
+        chunk = block.compress(bytes(1 << 20)) + block.flush(zlib.Z_FULL_FLUSH)
+        packed = chunk * 4096 + deflate(b'tail')
+        zeros, crc = bytes(1 << 24), 0
+        for _ in range(256):
+            crc = zlib.crc32(zeros, crc)
+        return [entry(b'big.bin', b'', method=8, packed=packed, size=4, crc=zlib.crc32(b'tail', crc))], {}
+    yield 'read-size-over-4gib', over_4gib
     yield 'read-dot-entries', lambda: ([entry(b'./', b'', mode=0o40755), entry(b'.', b'', mode=0o40755),
                                         entry(b'./a.txt', b'a')], {})
     pw = b'secret'
