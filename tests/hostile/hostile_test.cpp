@@ -289,6 +289,25 @@ TEST_F(Hostile, ThroughTheBindingTheSameOutcome) {
     }
 }
 
+// The summary names the first entry that failed and why, as its error line did, and every
+// prompt that comes again for a password is preceded by a line naming the refused one.
+void ExpectFailuresNamed(const unziptest::Harness &h) {
+    std::string firstError, summary;
+    size_t refusals = 0;
+    for (const std::string &m : h.messages) {
+        if (firstError.empty() && m.rfind("error: ", 0) == 0 && m.find(": ", 7) != std::string::npos)
+            firstError = m.substr(7, m.rfind(", skipped") == m.size() - 9 ? m.size() - 16 : std::string::npos);
+        if (m.rfind("Done: ", 0) == 0) summary = m;
+        if (m.size() > 20 && m.compare(m.size() - 20, 20, ": incorrect password") == 0) ++refusals;
+    }
+    if (!summary.empty())
+        EXPECT_EQ(summary.find(" failed (" + firstError + ")") != std::string::npos, !firstError.empty())
+            << h.AllMessages();
+    size_t askedAgain = 0;
+    for (const auto &q : h.passwordQueries) askedAgain += q.prompt != "Enter password";
+    EXPECT_EQ(refusals, askedAgain) << h.AllMessages();
+}
+
 // Listing and testing see the archive extraction sees: an archive that cannot be opened
 // for one cannot be opened for any, and an entry that fails extraction as damaged fails
 // its test too.
@@ -310,6 +329,7 @@ TEST_F(Hostile, ListingTestingAndExtractionAgree) {
         const int32_t tested = test.Extract(Archive(c.name), "");
         if (c.expected == UZ_ERR_OPEN || c.expected == UZ_ERR_BADZIP)
             EXPECT_EQ(tested, c.expected) << test.AllMessages();
+        ExpectFailuresNamed(test);
     }
 }
 
