@@ -185,7 +185,7 @@ std::string ReadExtraFields(const uint8_t *extra, uint16_t length, uint64_t extr
                 }
                 value = Le64(field + at);
                 at = static_cast<uint16_t>(at + 8);
-                entry.sizesFromZip64 = true;
+                entry.usesZip64Field = true;
             };
             if (entry.size == 0xFFFFFFFFu) take(entry.size);
             if (entry.compressedSize == 0xFFFFFFFFu) take(entry.compressedSize);

@@ -42,7 +42,7 @@ struct CentralEntry {
     int64_t unixTime = 0;
     bool fromUnicodePath = false;  // the name came from a Unicode path field
     bool zip64FieldShort = false;  // a value marked as in the zip64 field is missing
-    bool sizesFromZip64 = false;   // a size came from the zip64 field
+    bool usesZip64Field = false;   // a size or offset came from the zip64 field
     // Flagged UTF-8 but the name (then read as CP437) or the comment is not UTF-8.
     bool utf8FlagWithoutUtf8 = false;
 
@@ -59,7 +59,7 @@ struct CentralEntry {
     // then the data decodes to the recorded size plus a multiple of 4 GiB. Only deflated
     // data that could expand that far (at most 1032 times) is given the chance.
     bool mayExceedBy4GiB() const {
-        return !sizesFromZip64 && method == kMethodDeflated &&
+        return !usesZip64Field && method == kMethodDeflated &&
                compressedSize * 1032 >= size + (uint64_t{1} << 32);
     }
 };
