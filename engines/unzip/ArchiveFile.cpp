@@ -14,7 +14,8 @@ ArchiveFile::~ArchiveFile() {
 }
 
 bool ArchiveFile::Open(const std::string &path, std::string &error) {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: opening a FIFO would otherwise wait for a writer, forever.
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) {
         error = std::strerror(errno);
         return false;
@@ -24,6 +25,7 @@ bool ArchiveFile::Open(const std::string &path, std::string &error) {
         error = S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
         return false;
     }
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     if (st.st_size < 22) {  // smaller than an empty archive's end record
         error = "not a zip archive";
         return false;
@@ -51,20 +53,25 @@ bool ArchiveFile::ReadAt(uint64_t offset, void *buffer, size_t length) const {
     return ReadSome(offset, buffer, length) == static_cast<int64_t>(length);
 }
 
-void ArchiveFile::MaskOnRead(uint64_t offset, uint8_t mask) {
+void ArchiveFile::MaskOnRead(uint64_t offset, uint8_t mask) { ChangeOnRead(offset, mask, 0); }
+
+void ArchiveFile::ChangeOnRead(uint64_t offset, uint8_t clear, uint8_t set) {
     const auto at = std::lower_bound(masks_.begin(), masks_.end(), offset,
                                      [](const Mask &m, uint64_t o) { return m.offset < o; });
-    if (at != masks_.end() && at->offset == offset)
-        at->bits |= mask;
-    else
-        masks_.insert(at, {offset, mask});
+    if (at != masks_.end() && at->offset == offset) {
+        at->bits |= clear;
+        at->set = static_cast<uint8_t>((at->set & ~clear) | set);
+    } else {
+        masks_.insert(at, {offset, clear, set});
+    }
 }
 
 void ArchiveFile::ApplyMasks(uint64_t offset, uint8_t *data, size_t length) const {
     auto at = std::lower_bound(masks_.begin(), masks_.end(), offset,
                                [](const Mask &m, uint64_t o) { return m.offset < o; });
     for (; at != masks_.end() && at->offset - offset < length; ++at)
-        data[at->offset - offset] &= static_cast<uint8_t>(~at->bits);
+        data[at->offset - offset] =
+            static_cast<uint8_t>((data[at->offset - offset] & ~at->bits) | at->set);
 }
 
 const uint8_t *ArchiveWindow::View(uint64_t offset, size_t length) {

@@ -21,7 +21,8 @@ public:
     ArchiveFile(const ArchiveFile &) = delete;
     ArchiveFile &operator=(const ArchiveFile &) = delete;
 
-    // Opens a regular file; on failure returns false and describes the reason in error.
+    // Opens a regular file, without blocking on anything else (a FIFO); on failure returns
+    // false and describes the reason in error.
     bool Open(const std::string &path, std::string &error);
 
     // The size when opened.
@@ -36,13 +37,16 @@ public:
     // Every later read through ApplyMasks sees the byte at offset with the bits of mask
     // cleared; the file itself is never changed.
     void MaskOnRead(uint64_t offset, uint8_t mask);
+    // The same, and the bits of set are then set.
+    void ChangeOnRead(uint64_t offset, uint8_t clear, uint8_t set);
     // Applies the masks to bytes that were read from offset.
     void ApplyMasks(uint64_t offset, uint8_t *data, size_t length) const;
 
 private:
     struct Mask {
         uint64_t offset;
-        uint8_t bits;
+        uint8_t bits;     // cleared
+        uint8_t set = 0;  // then set
     };
     int fd_ = -1;
     uint64_t size_ = 0;

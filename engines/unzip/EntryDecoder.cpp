@@ -1,12 +1,20 @@
 #include "EntryDecoder.h"
 
+#include "Bzip2Stream.h"
+
 #include <algorithm>
 #include <libdeflate.h>
+#include <memory>
 #include <new>
 #include <zlib.h>
 
 namespace tesk::unzip {
+
+const char *const kMayBeLonger = "longer than recorded";
+
 namespace {
+
+constexpr uint64_t k4GiB = uint64_t{1} << 32;
 
 constexpr size_t kChunk = 1u << 20;
 // Stands in a BadData result for a read failure, which the caller turns into libzip's error.
@@ -53,6 +61,18 @@ bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
     }
 }
 
+// Encrypted entries whose decrypted bytes libzip hands over as they are stored, to be
+// decompressed here: libzip checks no CRC on that path, which AE-2 entries need.
+bool DecryptsOnly(const CentralEntry &entry) {
+    return entry.method == kMethodStored || entry.method == kMethodDeflated ||
+           entry.method == kMethodBzip2;
+}
+
+// Salt, password verifier and authentication code of an AES entry, in bytes.
+uint64_t AesOverhead(const CentralEntry &entry) {
+    return 4u + 4u * entry.aesStrength + 2u + 10u;
+}
+
 }  // namespace
 
 EntryDecoder::EntryDecoder(zip_t *zip, const ArchiveFile &archive)
@@ -66,9 +86,12 @@ bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
 }
 
 DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
-    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    const bool raw = entry.encrypted() ? DecryptsOnly(entry) : ReadsRaw(entry);
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
+    if (entry.isAes() && entry.aesStrength >= 1 && entry.aesStrength <= 3 &&
+        entry.compressedSize < AesOverhead(entry))
+        return Fail(DecodeStatus::BadData, "encrypted data too short");
     // libzip leaks the entry's reading source when asked to open an entry whose encryption
     // it cannot decode (such as one flagged for strong encryption): never ask it.
     if (entry.encrypted()) {
@@ -83,7 +106,7 @@ DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
 
 DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
                                 zip_file_t *&file) {
-    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    const bool raw = DecryptsOnly(entry);
     if (DecodeResult checked = Check(index, entry); checked.status != DecodeStatus::Ok) return checked;
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
@@ -108,12 +131,13 @@ bool EntryDecoder::ReadsRaw(const CentralEntry &entry) {
 }
 
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
-                                  uint64_t dataStart, const char *password, OutputSink &sink) {
-    if (ReadsRaw(entry)) return DecodeRaw(entry, dataStart, sink);
+                                  uint64_t dataStart, const char *password, OutputSink &sink,
+                                  bool streamOnly) {
+    if (ReadsRaw(entry)) return DecodeRaw(entry, dataStart, sink, streamOnly);
     zip_file_t *file = nullptr;
     DecodeResult result = Open(index, entry, password, file);
     if (result.status != DecodeStatus::Ok) return result;
-    if (FitsInMemory(entry)) {
+    if (FitsInMemory(entry) && !streamOnly) {
         result = Inflate(file, entry, output_);
         if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
             result = Fail(DecodeStatus::OutputError, sink.error());
@@ -126,20 +150,21 @@ DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
             data = input_.data();
             return n;
         };
-        result = Stream(next, entry, entry.method == kMethodDeflated, sink);
+        result = Stream(next, entry, DecryptsOnly(entry), sink);
         if (result.status == DecodeStatus::BadData && result.detail == kReadFailed)
             result = ReadFailure(file);
     }
     zip_fclose(file);
     Done();
+    if (result.detail == kMayBeLonger) return Decode(index, entry, dataStart, password, sink, true);
     return result;
 }
 
 DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataStart,
-                                     OutputSink &sink) {
+                                     OutputSink &sink, bool streamOnly) {
     // The validation put the data inside the archive; libzip is not needed for it.
     DecodeResult result;
-    if (FitsInMemory(entry)) {
+    if (FitsInMemory(entry) && !streamOnly) {
         result = InflateAt(dataStart, entry, output_);
         if (result.status == DecodeStatus::Ok && !sink.Write(output_.data(), entry.size))
             result = Fail(DecodeStatus::OutputError, sink.error());
@@ -154,10 +179,11 @@ DecodeResult EntryDecoder::DecodeRaw(const CentralEntry &entry, uint64_t dataSta
             offset += n;
             return static_cast<int64_t>(n);
         };
-        result = Grow(input_, kChunk) ? Stream(next, entry, entry.method == kMethodDeflated, sink)
+        result = Grow(input_, kChunk) ? Stream(next, entry, true, sink)
                                       : Fail(DecodeStatus::NoMemory);
     }
     Done();
+    if (result.detail == kMayBeLonger) return DecodeRaw(entry, dataStart, sink, true);
     return result;
 }
 
@@ -204,7 +230,8 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
     const libdeflate_result inflated = libdeflate_deflate_decompress(
         inflater_, input, static_cast<size_t>(inputLength), out.data(),
         static_cast<size_t>(entry.size), &produced);
-    if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE) return Fail(DecodeStatus::SizeMismatch);
+    if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE)
+        return Fail(DecodeStatus::SizeMismatch, entry.mayExceedBy4GiB() ? kMayBeLonger : "");
     if (inflated != LIBDEFLATE_SUCCESS) return Fail(DecodeStatus::BadData);
     const uint32_t crc = libdeflate_crc32(0, out.data(), produced);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
@@ -212,9 +239,11 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
     return {};
 }
 
-DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
+DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool compressed,
                                   OutputSink &sink) {
     if (!Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
+    const bool inflate = compressed && entry.method == kMethodDeflated;
+    const bool bunzip = compressed && entry.method == kMethodBzip2;
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
     struct StreamEnd {
@@ -224,13 +253,17 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
             if (active) inflateEnd(s);
         }
     } end{&stream, inflate};
+    std::unique_ptr<Bzip2Stream> bzip2;
+    if (bunzip) bzip2 = std::make_unique<Bzip2Stream>();
 
     uint32_t crc = 0;
     uint64_t length = 0;
     bool streamDone = false;
-    // Passes decoded bytes on, never beyond the declared size.
+    const bool mayExceed = entry.mayExceedBy4GiB();
+    // Passes decoded bytes on, never beyond the declared size (unless it may have lost
+    // whole 4 GiB).
     auto deliver = [&](const uint8_t *data, size_t size) -> DecodeResult {
-        if (size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
+        if (!mayExceed && size > entry.size - length) return Fail(DecodeStatus::SizeMismatch);
         crc = libdeflate_crc32(crc, data, size);
         length += size;
         if (!sink.Write(data, size)) return Fail(DecodeStatus::OutputError, sink.error());
@@ -241,12 +274,25 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
         const int64_t n = next(input);
         if (n < 0) return Fail(DecodeStatus::BadData, kReadFailed);
         if (n == 0) break;
-        if (!inflate) {
+        if (!inflate && !bunzip) {
             DecodeResult step = deliver(input, static_cast<size_t>(n));
             if (step.status != DecodeStatus::Ok) return step;
             continue;
         }
         if (streamDone) continue;  // bytes after the stream's end are ignored, as in memory
+        if (bunzip) {
+            DecodeResult step;
+            const auto status = bzip2->Feed(input, static_cast<size_t>(n), output_.data(), kChunk,
+                                            [&](const uint8_t *data, size_t size) {
+                                                step = deliver(data, size);
+                                                return step.status == DecodeStatus::Ok;
+                                            });
+            if (step.status != DecodeStatus::Ok) return step;
+            if (status == Bzip2Stream::Status::NoMemory) return Fail(DecodeStatus::NoMemory);
+            if (status == Bzip2Stream::Status::BadData) return Fail(DecodeStatus::BadData);
+            streamDone = status == Bzip2Stream::Status::End;
+            continue;
+        }
         stream.next_in = const_cast<Bytef *>(input);
         stream.avail_in = static_cast<uInt>(n);
         while (stream.avail_in > 0 && !streamDone) {
@@ -263,10 +309,14 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
             if (rc == Z_BUF_ERROR && produced == 0) break;
         }
     }
-    if (inflate && !streamDone) return Fail(DecodeStatus::BadData);
+    if ((inflate || bunzip) && !streamDone) return Fail(DecodeStatus::BadData);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
-    if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
-    return FinishSink(sink);
+    const bool wrapped = mayExceed && length > entry.size && (length - entry.size) % k4GiB == 0 &&
+                         entry.crcIsChecked();
+    if (length != entry.size && !wrapped) return Fail(DecodeStatus::SizeMismatch);
+    DecodeResult finished = FinishSink(sink);
+    if (finished.status == DecodeStatus::Ok) finished.beyondRecordedSize = length - entry.size;
+    return finished;
 }
 
 DecodeResult EntryDecoder::FinishSink(OutputSink &sink) {

@@ -31,7 +31,13 @@ enum class DecodeStatus {
 struct DecodeResult {
     DecodeStatus status = DecodeStatus::Ok;
     std::string detail;  // libzip's or the sink's explanation, when there is one
+    // Ok, but the data was longer than recorded by this many bytes (a multiple of 4 GiB).
+    uint64_t beyondRecordedSize = 0;
 };
+
+// Detail of a SizeMismatch of data decoded in memory that ran past its recorded size and
+// may be longer by whole 4 GiB: only decoding it as a stream tells.
+extern const char *const kMayBeLonger;
 
 // Entries whose size and compressed size both stay within this are inflated in memory
 // in one go; larger ones are streamed in chunks so memory stays bounded.
@@ -56,8 +62,9 @@ public:
     DecodeResult Check(uint64_t index, const CentralEntry &entry);
     // dataStart: where the entry's data begins in the archive. password: null for entries
     // that are not encrypted.
+    // streamOnly: never decode in memory.
     DecodeResult Decode(uint64_t index, const CentralEntry &entry, uint64_t dataStart,
-                        const char *password, OutputSink &sink);
+                        const char *password, OutputSink &sink, bool streamOnly = false);
 
     // Entries inflated in memory in one go; the others are streamed.
     static bool FitsInMemory(const CentralEntry &entry);
@@ -74,7 +81,8 @@ private:
     // Gives the next piece of the entry's raw data: its length, 0 at the end, -1 on failure.
     using NextInput = std::function<int64_t(const uint8_t *&data)>;
 
-    DecodeResult DecodeRaw(const CentralEntry &entry, uint64_t dataStart, OutputSink &sink);
+    DecodeResult DecodeRaw(const CentralEntry &entry, uint64_t dataStart, OutputSink &sink,
+                           bool streamOnly);
     // Inflates the whole entry into out (at least size + 1 bytes) and checks it.
     DecodeResult Inflate(zip_file_t *file, const CentralEntry &entry, std::vector<uint8_t> &out);
     // The same from the entry's raw data in the archive file.
@@ -83,7 +91,8 @@ private:
     DecodeResult InflateBytes(const uint8_t *input, uint64_t inputLength, const CentralEntry &entry,
                               std::vector<uint8_t> &out);
     void Done();
-    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
+    // compressed: the data still needs decompressing (stored, deflated or BZip2).
+    DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool compressed,
                         OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <libdeflate.h>
+#include <string_view>
 
 namespace tesk::unzip {
 namespace {
@@ -21,6 +23,38 @@ bool SameField(uint32_t local, uint64_t central) {
     return local == 0xFFFFFFFFu || local == central;
 }
 
+// The UTF-8 name of a Unicode path field among extra fields, when its CRC matches the
+// header's name; else empty.
+std::string_view UnicodePath(const uint8_t *extra, uint16_t length, const uint8_t *name,
+                             uint16_t nameLength) {
+    constexpr uint16_t kExtraUnicodePath = 0x7075;
+    for (uint32_t pos = 0; pos + 4 <= length;) {
+        const uint16_t id = Le16(extra + pos);
+        const uint16_t size = Le16(extra + pos + 2);
+        if (pos + 4 + size > length) break;
+        const uint8_t *field = extra + pos + 4;
+        if (id == kExtraUnicodePath && size >= 5 && field[0] == 1 &&
+            Le32(field + 1) == libdeflate_crc32(0, name, nameLength))
+            return {reinterpret_cast<const char *>(field + 5), size - 5u};
+        pos += 4 + size;
+    }
+    return {};
+}
+
+// The local name is the central one: byte for byte, or (a writer may encode the two headers'
+// names differently) through both headers' Unicode path fields.
+bool SameName(ArchiveWindow &window, const CentralDirectory &directory, const CentralEntry &entry,
+              const uint8_t *local, uint16_t nameLength, uint16_t extraLength) {
+    if (nameLength == entry.rawNameLength &&
+        std::memcmp(local + kLocalSize, directory.RawName(entry), nameLength) == 0)
+        return true;
+    const uint8_t *whole = window.View(entry.localOffset, kLocalSize + nameLength + extraLength);
+    if (!whole) return false;
+    const std::string_view path = UnicodePath(whole + kLocalSize + nameLength, extraLength,
+                                              whole + kLocalSize, nameLength);
+    return !path.empty() && entry.fromUnicodePath && path == entry.name;
+}
+
 EntryFault CheckLocalHeader(ArchiveWindow &window, const CentralDirectory &directory,
                             const CentralEntry &entry, Span &span, uint64_t &dataStartOut) {
     const uint64_t areaEnd = directory.offset();
@@ -34,10 +68,14 @@ EntryFault CheckLocalHeader(ArchiveWindow &window, const CentralDirectory &direc
     const uint64_t dataStart = entry.localOffset + kLocalSize + nameLength + Le16(local + 28);
     if (dataStart > areaEnd || areaEnd - dataStart < entry.compressedSize)
         return EntryFault::OutsideArchive;
-    if (nameLength != entry.rawNameLength ||
-        std::memcmp(local + kLocalSize, directory.RawName(entry), nameLength) != 0 ||
-        Le16(local + 8) != entry.storedMethod || (flags & 1) != (entry.flags & 1))
+    if (Le16(local + 8) != entry.storedMethod || (flags & 1) != (entry.flags & 1))
         return EntryFault::HeaderMismatch;
+    // Copied: a second view may replace the buffer local points into.
+    uint8_t header[kLocalSize];
+    std::memcpy(header, local, kLocalSize);
+    if (!SameName(window, directory, entry, local, nameLength, Le16(local + 28)))
+        return EntryFault::HeaderMismatch;
+    local = header;
     if (!(flags & 8) && (Le32(local + 14) != entry.crc ||
                          !SameField(Le32(local + 18), entry.compressedSize) ||
                          !SameField(Le32(local + 22), entry.size)))

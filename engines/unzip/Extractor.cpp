@@ -25,6 +25,13 @@ int EntryMode(const CentralEntry &entry) {
     return mode == 0 ? -1 : static_cast<int>(mode & 0777);
 }
 
+// "./" or "." (as archives of a folder's "." hold): the destination itself, nothing to do.
+// One holding data is no folder, and is reported like any nameless entry.
+bool NamesTheDestination(const CentralEntry &entry) {
+    if (entry.name.empty() || entry.name.find_first_not_of("./") != std::string::npos) return false;
+    return entry.isFolder() || (entry.size == 0 && entry.compressedSize == 0);
+}
+
 // The file's own name: its last part.
 const std::string &LeafName(const RelativePath &path) { return path.parts.back(); }
 
@@ -42,7 +49,11 @@ Extractor::Extractor(const UnzipOptions &options, const UnzipCallbacks &callback
       checks_(std::move(checks)),
       decoder_(decoder),
       progress_(reporter.clock(), [&reporter](const std::string &line) { reporter.Progress(line); }),
-      passwords_(callbacks.PasswordCallback),
+      passwords_(callbacks.PasswordCallback,
+                 [&reporter](const std::string &name) {
+                     // Before the prompt comes again, so the caller can show why.
+                     reporter.Notice("warning: " + name + ": incorrect password");
+                 }),
       replace_(options, callbacks.ReplaceCallback) {}
 
 void Extractor::Run(EntrySelection &selection) {
@@ -99,14 +110,14 @@ void Extractor::Run(EntrySelection &selection) {
     for (const std::string &pattern : selection.UnmatchedIncludes())
         reporter_.Problem(UZ_ERR_NOMATCH, "error: no entry matches " + pattern);
     reporter_.Summary("Done: " + std::to_string(done) + (testing ? " tested OK, " : " extracted, ") +
-                      std::to_string(skipped) + " skipped, " + std::to_string(failed) + " failed");
+                      std::to_string(skipped) + " skipped, " + std::to_string(failed) + " failed" +
+                      (firstFailure_.empty() ? "" : " (" + firstFailure_ + ")"));
 }
 
 bool Extractor::Faulty(size_t index) {
     const EntryFault fault = checks_[index].fault;
     if (fault == EntryFault::None) return false;
-    reporter_.Problem(UZ_ERR_BADZIP,
-                      "error: " + directory_.entries()[index].name + ": " + EntryFaultText(fault));
+    Failed(UZ_ERR_BADZIP, directory_.entries()[index].name, EntryFaultText(fault));
     return true;
 }
 
@@ -126,6 +137,7 @@ Extractor::Outcome Extractor::Test(size_t index) {
     NullSink sink;
     const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * { return &sink; });
     if (result.status != DecodeStatus::Ok) return DecodeFailed(entry, result);
+    WarnIfLonger(entry, result);
     reporter_.Info("    testing: " + entry.name + "  OK");
     return Outcome::Done;
 }
@@ -135,6 +147,7 @@ Extractor::Outcome Extractor::Process(size_t index) {
     if (Faulty(index)) return Outcome::Failed;
     const RelativePath path =
         MapOutputPath(entry.name, options_.UseFolderNames != 0, options_.SpaceToUnderScore != 0);
+    if (path.risk == NameRisk::Empty && NamesTheDestination(entry)) return Outcome::Ignored;
     if (path.risk != NameRisk::None) {
         reporter_.Problem(UZ_WARNING, "warning: " + entry.name + ": " +
                                           NameRiskText(path.risk) + ", skipped");
@@ -220,10 +233,9 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     if (entry.size > kSpaceCheckSize && fstatvfs(folderFd, &space) == 0) {
         const uint64_t available = static_cast<uint64_t>(space.f_bavail) * space.f_frsize;
         if (entry.size > available) {
-            reporter_.Problem(UZ_ERR_WRITE, "error: " + entry.name + ": not enough disk space (" +
-                                                std::to_string(entry.size) + " bytes needed, " +
-                                                std::to_string(available) + " available)");
-            return Outcome::Failed;
+            return Failed(UZ_ERR_WRITE, entry.name,
+                          "not enough disk space (" + std::to_string(entry.size) +
+                              " bytes needed, " + std::to_string(available) + " available)");
         }
     }
     const int mode = EntryMode(entry);
@@ -250,6 +262,7 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     }
     if (!pending->Commit(LeafName(path), mode, entryTime, error))
         return WriteFailed(entry.name, "cannot write", error);
+    WarnIfLonger(entry, result);
     reporter_.Info((entry.method == kMethodStored ? " extracting: " : "  inflating: ") + relative);
     return Outcome::Done;
 }
@@ -297,7 +310,7 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
                 (!sink->Write(ready->bytes.data(), ready->bytes.size()) || !sink->Finish()))
                 result = {DecodeStatus::OutputError, sink->error()};
             prefetcher_->Recycle(std::move(ready->bytes));
-            return result;
+            if (result.detail != kMayBeLonger) return result;
         }
         return decoder_.Decode(index, entry, checks_[index].dataStart, nullptr, *sink);
     }
@@ -314,12 +327,15 @@ DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
         case DecodeStatus::Ok:
             passwords_.Worked(*password);
             return last;
-        // A password that passes the one- or two-byte check can still be wrong: the data
-        // then fails to inflate or to match its CRC or authentication code.
-        case DecodeStatus::WrongPassword:
+        case DecodeStatus::WrongPassword: continue;
+        // A password that passes the traditional encryption's one-byte check can still be
+        // wrong: the data then fails to inflate or to match its CRC. Past AES's password
+        // verifier, such a failure is damage, and asking again would not mend it.
         case DecodeStatus::BadData:
         case DecodeStatus::CrcMismatch:
-        case DecodeStatus::SizeMismatch: continue;
+        case DecodeStatus::SizeMismatch:
+            if (entry.isAes()) return last;
+            continue;
         default: return last;
         }
     }
@@ -333,16 +349,18 @@ Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const Deco
     case DecodeStatus::Ok: return Outcome::Done;
     case DecodeStatus::WrongPassword:
         code = UZ_ERR_PASSWORD;
-        what = "incorrect password, skipped";
+        what = "incorrect password";
         break;
     case DecodeStatus::PasswordRefused:
         code = UZ_ERR_PASSWORD;
-        what = "no password given, skipped";
+        what = "no password given";
         break;
     case DecodeStatus::BadData:
         what = "corrupt data" + (result.detail.empty() ? "" : " (" + result.detail + ")");
         break;
-    case DecodeStatus::CrcMismatch: what = "CRC mismatch"; break;
+    case DecodeStatus::CrcMismatch:
+        what = entry.isAes() ? "authentication failed (damaged data)" : "CRC mismatch";
+        break;
     case DecodeStatus::SizeMismatch: what = "size differs from the central directory"; break;
     case DecodeStatus::Unsupported:
         what = result.detail.empty() ? std::string("unsupported method (") + MethodName(entry.method) + ")"
@@ -357,13 +375,26 @@ Extractor::Outcome Extractor::DecodeFailed(const CentralEntry &entry, const Deco
         what = "out of memory";
         break;
     }
-    reporter_.Problem(code, "error: " + entry.name + ": " + what);
-    return Outcome::Failed;
+    const bool password = code == UZ_ERR_PASSWORD;
+    return Failed(code, entry.name, what, password ? ", skipped" : "");
+}
+
+void Extractor::WarnIfLonger(const CentralEntry &entry, const DecodeResult &result) {
+    if (result.beyondRecordedSize == 0) return;
+    reporter_.Problem(UZ_OK, "warning: " + entry.name + ": " +
+                                 std::to_string(result.beyondRecordedSize >> 30) +
+                                 " GiB longer than recorded (a size kept in 32 bits), CRC correct");
 }
 
 Extractor::Outcome Extractor::WriteFailed(const std::string &name, const std::string &what,
                                           int error) {
-    reporter_.Problem(UZ_ERR_WRITE, "error: " + name + ": " + what + ": " + std::strerror(error));
+    return Failed(UZ_ERR_WRITE, name, what + ": " + std::strerror(error));
+}
+
+Extractor::Outcome Extractor::Failed(int32_t code, const std::string &name,
+                                     const std::string &cause, const char *tail) {
+    if (firstFailure_.empty()) firstFailure_ = name + ": " + cause;
+    reporter_.Problem(code, "error: " + name + ": " + cause + tail);
     return Outcome::Failed;
 }
 

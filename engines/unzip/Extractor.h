@@ -57,6 +57,12 @@ private:
     // Reports a failed decode; returns Failed.
     Outcome DecodeFailed(const CentralEntry &entry, const DecodeResult &result);
     Outcome WriteFailed(const std::string &name, const std::string &what, int error);
+    // Tells when an entry's data was longer than its recorded size by whole 4 GiB.
+    void WarnIfLonger(const CentralEntry &entry, const DecodeResult &result);
+    // Reports "error: NAME: CAUSE" (and tail) and keeps the first such failure for the
+    // summary; returns Failed.
+    Outcome Failed(int32_t code, const std::string &name, const std::string &cause,
+                   const char *tail = "");
 
     const UnzipOptions &options_;
     const UnzipCallbacks &callbacks_;
@@ -76,6 +82,7 @@ private:
         int64_t mtime;
     };
     std::map<std::string, FolderAttributes> folderAttributes_;
+    std::string firstFailure_;  // "NAME: cause" of the first entry that failed
 };
 
 }  // namespace tesk::unzip

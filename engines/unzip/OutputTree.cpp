@@ -164,7 +164,8 @@ bool OutputTree::Open(const std::string &root, std::string &error) {
     std::filesystem::create_directories(root, ec);
     rootFd_ = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (rootFd_ < 0) {
-        error = std::strerror(errno);
+        // Why the folder could not be made tells more than its absence.
+        error = ec ? ec.message() : std::strerror(errno);
         return false;
     }
     return true;

@@ -21,6 +21,7 @@ std::optional<std::string> PasswordSource::Next(const std::string &entryName) {
         refused_ = true;
         return std::nullopt;
     }
+    if (asks_ > 0 && retrying_) retrying_(entryName);
     const char *prompt = asks_ == 0 ? "Enter password" : "Incorrect password, try again";
     ++asks_;
     char buffer[UZ_PASSWORD_BUFFER] = {};

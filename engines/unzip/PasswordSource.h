@@ -3,6 +3,7 @@
 
 #include "vbuzip10.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,7 +15,10 @@ class PasswordSource {
 public:
     static constexpr int kMaxAsks = 3;
 
-    explicit PasswordSource(UzPasswordCallback callback) : callback_(callback) {}
+    // retrying: called with the entry's name before the caller is asked again for it.
+    PasswordSource(UzPasswordCallback callback,
+                   std::function<void(const std::string &)> retrying = {})
+        : callback_(callback), retrying_(std::move(retrying)) {}
 
     void BeginEntry();
     // The next password to try for entryName, or nothing when the caller refused (see
@@ -26,6 +30,7 @@ public:
 
 private:
     UzPasswordCallback callback_;
+    std::function<void(const std::string &)> retrying_;
     std::optional<std::string> lastGood_;
     bool triedLastGood_ = false;
     int asks_ = 0;

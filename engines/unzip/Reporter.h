@@ -19,6 +19,10 @@ public:
     void Info(const std::string &text);
     // A warning or error (every level); raises the result to at least code.
     void Problem(int32_t code, const std::string &text);
+    // A warning that changes no result (levels 0 and 1).
+    void Notice(const std::string &text) {
+        if (level_ <= 1) Send(text);
+    }
     // The closing summary (levels 0 and 1).
     void Summary(const std::string &text);
     // A progress line (levels 0 and 1).

@@ -100,10 +100,25 @@ private:
 
 }  // namespace
 
-void ClearFalseUtf8Flags(ArchiveFile &archive, const CentralDirectory &directory) {
+void PrepareForLibzip(ArchiveFile &archive, const CentralDirectory &directory) {
     constexpr uint8_t kUtf8FlagHighByte = 0x08;  // bit 11 of the flags field
-    for (const CentralEntry &entry : directory.entries())
+    constexpr uint8_t kDeflated = 8;
+    for (const CentralEntry &entry : directory.entries()) {
         if (entry.utf8FlagWithoutUtf8) archive.MaskOnRead(entry.recordOffset + 9, kUtf8FlagHighByte);
+        // libzip checks a stored AE-2 entry against its meaningless CRC; it skips the check
+        // on the compressed bytes of any other method, which are then the data itself.
+        if (entry.aesVersion == 2 && entry.method == kMethodStored)
+            archive.ChangeOnRead(entry.aesMethodOffset, 0xFF, kDeflated);
+    }
+    const uint64_t end = directory.endRecord();
+    // The comment is cut off where libzip's view ends (it may run past the file's end).
+    archive.MaskOnRead(end + 20, 0xFF);
+    archive.MaskOnRead(end + 21, 0xFF);
+    if (directory.zip64()) {
+        // The zip64 record holds the truth: disk numbers 0, every other field "see zip64".
+        for (uint64_t at = end + 4; at < end + 8; ++at) archive.MaskOnRead(at, 0xFF);
+        for (uint64_t at = end + 8; at < end + 20; ++at) archive.ChangeOnRead(at, 0, 0xFF);
+    }
 }
 
 ZipHandle::~ZipHandle() {
@@ -115,7 +130,10 @@ bool ZipHandle::Open(const ArchiveFile &archive, const CentralDirectory &directo
     zip_error_t zipError;
     zip_error_init(&zipError);
     // libzip takes offsets from the start of what it reads: skip any bytes before the archive.
-    auto *range = new FileRangeSource(archive, directory.prefix(), archive.size() - directory.prefix());
+    // It ends with the end record the directory was read from, so that libzip finds no other.
+    constexpr uint64_t kEndSize = 22;
+    auto *range = new FileRangeSource(archive, directory.prefix(),
+                                      directory.endRecord() + kEndSize - directory.prefix());
     zip_source_t *source = zip_source_function_create(&FileRangeSource::Callback, range, &zipError);
     if (!source) {
         delete range;

@@ -9,10 +9,13 @@
 
 namespace tesk::unzip {
 
-// Clears the UTF-8 flag, as libzip reads it only, of central records whose name or comment
-// is not UTF-8: libzip refuses a whole archive for one such text, and the engine decodes
-// names itself. (Opened without consistency checks, libzip never parses local header names.)
-void ClearFalseUtf8Flags(ArchiveFile &archive, const CentralDirectory &directory);
+// Changes, as libzip reads them only, the bytes where libzip would judge the archive
+// otherwise than the engine's own reading of it: the UTF-8 flag of central records whose
+// name or comment is not UTF-8 (libzip refuses a whole archive for one such text, and the
+// engine decodes names itself; opened without consistency checks, libzip never parses local
+// header names), the method of stored AE-2 entries, and the end record: its comment length
+// and, with a zip64 end record, the traditional fields that record replaces.
+void PrepareForLibzip(ArchiveFile &archive, const CentralDirectory &directory);
 
 // One zip_t reading the archive file through a source of its own. Each thread that reads
 // entries needs its own handle; handles over the same file read correctly in parallel.

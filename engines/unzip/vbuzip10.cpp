@@ -41,7 +41,7 @@ int32_t Run(int32_t includeCount, const char *const *includeList, int32_t exclud
         ListEntries(directory, callbacks.EntryCallback);
         return reporter.result();
     }
-    ClearFalseUtf8Flags(archive, directory);
+    PrepareForLibzip(archive, directory);
     ZipHandle zip;
     if (!zip.Open(archive, directory, error)) {
         reporter.Problem(UZ_ERR_OPEN, "error: cannot open " + archivePath + ": " + error);

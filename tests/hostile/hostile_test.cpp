@@ -31,6 +31,7 @@ enum Setup : unsigned {
     kVictim = 1,         // victim.txt: "mine"
     kExistingLinks = 2,  // data -> ../outside, link.txt -> ../outside/victim.txt, and
                          // hard.txt, a hard link of outside/hard.txt
+    kTestOnly = 4,       // too big to write: the archive is tested, not extracted
 };
 
 struct Case {
@@ -118,6 +119,7 @@ protected:
             h.options.MessageLevel = 2;
             h.passwords = Passwords(c);
             h.stopAt = "\x01";  // no entry is named so: the run is never stopped
+            h.options.TestZip = (c.setup & kTestOnly) != 0;
             return h.Extract(archive, dest);
         });
     }
@@ -179,6 +181,7 @@ const Case kCases[] = {
     {"name-odd-legal", UZ_OK,
      " lead space.txt -> 2\n-dash.txt -> 1\n... -> 3\n..foo -> 4\n.hidden -> 5\na/\na/b.txt -> 9\n"
      "a\\b.txt -> 6\ncaf\u00e9.txt -> 10\ndot/\ndot/x.txt -> 8\nfolder/\n\u00fcn\u00ef \u2713.txt -> 7\n"},
+    {"name-unflagged", UZ_OK, "dos\u00e9.txt -> 3\nkoi8-\xd0\xd2\xc9.txt -> 1\nna\u00efve.txt -> 2\n"},
     {"name-empty", UZ_WARNING, "good.txt -> good\n"},
     // Bombs: overlapping entries are refused, sizes beyond the free space fail before any
     // write, data running past its declared size stops there and leaves nothing.
@@ -200,12 +203,30 @@ const Case kCases[] = {
     {"corrupt-cd-count", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
     {"corrupt-cd-offset", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
     {"corrupt-cd-size", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
-    {"corrupt-comment", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
+    {"corrupt-cd-count-short", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
+    {"corrupt-aes-field", UZ_ERR_BADZIP, "good.txt -> good\nvictim.txt -> mine\n", kVictim, {},
+     "error: victim.txt: CRC mismatch"},
+    {"fifo", UZ_ERR_OPEN, "victim.txt -> mine\n", kVictim},
+    // Read as other readers read them.
+    {"corrupt-comment", UZ_OK, "good.txt -> good\n"},
+    {"read-zip64-end", UZ_OK, "good.txt -> good\n"},
+    {"read-decoy-end", UZ_OK, "good.txt -> good\ninner.zip -> 121 bytes\n"},
+    {"read-dos-folder", UZ_OK, "def/\ndef/foo -> foo\n"},
+    {"read-unicode-path", UZ_OK, "r\u00e9sum\u00e9-ansi.txt -> ansi\nr\u00e9sum\u00e9.txt -> cv\n"},
+    {"read-dot-entries", UZ_OK, "a.txt -> a\n"},
+    {"read-size-over-4gib", UZ_OK, "", kTestOnly, {},
+     "warning: big.bin: 4 GiB longer than recorded (a size kept in 32 bits), CRC correct"},
     // Passwords: wrong, refused, or wrong but passing the check byte: nothing replaced.
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"wrong", "worse", "worst"}},
     {"pw-protected", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {""}},
     {"pw-impostor", UZ_ERR_PASSWORD, "victim.txt -> mine\n", kVictim, {"@impostor", ""}},
     {"pw-impostor", UZ_OK, "victim.txt -> stored secret text\n", kVictim, {"@impostor", "secret"}},
+    {"pw-aes-code", UZ_ERR_BADZIP, "victim.txt -> mine\n", kVictim, {"Secret1"},
+     "error: victim.txt: authentication failed (damaged data)"},
+    {"pw-aes-data", UZ_ERR_BADZIP, "victim.txt -> mine\n", kVictim, {"Secret1"},
+     "error: victim.txt: authentication failed (damaged data)"},
+    {"pw-aes-short", UZ_ERR_BADZIP, "victim.txt -> mine\n", kVictim, {},
+     "error: victim.txt: corrupt data (encrypted data too short)"},
     // An encryption that cannot be decoded fails without a password prompt (the harness
     // would answer "x" and the result be a password error).
     {"pw-strong", UZ_ERR_BADZIP, "good.txt -> good\nvictim.txt -> mine\n", kVictim, {"x"}},
@@ -239,7 +260,9 @@ TEST_F(Hostile, ThroughTheBindingTheSameOutcome) {
     for (const Case &c : kCases) all.push_back(c.name);
     Need(all);
     for (const Case &c : kCases) {
-        if (std::string(c.name) == "name-long-path" || std::string(c.name) == "bomb-many") continue;
+        if (std::string(c.name) == "name-long-path" || std::string(c.name) == "bomb-many" ||
+            (c.setup & kTestOnly))
+            continue;
         SCOPED_TRACE(c.name);
         TempDir tmp;
         unziptest::Harness direct;
@@ -264,6 +287,91 @@ TEST_F(Hostile, ThroughTheBindingTheSameOutcome) {
         EXPECT_EQ(result, c.expected);
         EXPECT_EQ(treecheck::DescribeTree(tmp / "dest"), expectedTree);
     }
+}
+
+// The summary names the first entry that failed and why, as its error line did, and every
+// prompt that comes again for a password is preceded by a line naming the refused one.
+void ExpectFailuresNamed(const unziptest::Harness &h) {
+    std::string firstError, summary;
+    size_t refusals = 0;
+    for (const std::string &m : h.messages) {
+        if (firstError.empty() && m.rfind("error: ", 0) == 0 && m.find(": ", 7) != std::string::npos)
+            firstError = m.substr(7, m.rfind(", skipped") == m.size() - 9 ? m.size() - 16 : std::string::npos);
+        if (m.rfind("Done: ", 0) == 0) summary = m;
+        if (m.size() > 20 && m.compare(m.size() - 20, 20, ": incorrect password") == 0) ++refusals;
+    }
+    if (!summary.empty())
+        EXPECT_EQ(summary.find(" failed (" + firstError + ")") != std::string::npos, !firstError.empty())
+            << h.AllMessages();
+    size_t askedAgain = 0;
+    for (const auto &q : h.passwordQueries) askedAgain += q.prompt != "Enter password";
+    EXPECT_EQ(refusals, askedAgain) << h.AllMessages();
+}
+
+// Listing and testing see the archive extraction sees: an archive that cannot be opened
+// for one cannot be opened for any, and an entry that fails extraction as damaged fails
+// its test too.
+TEST_F(Hostile, ListingTestingAndExtractionAgree) {
+    std::vector<std::string> all;
+    for (const Case &c : kCases) all.push_back(c.name);
+    Need(all);
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        unziptest::Harness list;
+        const int32_t listed = list.List(Archive(c.name));
+        EXPECT_EQ(listed == UZ_ERR_OPEN, c.expected == UZ_ERR_OPEN) << list.AllMessages();
+        if (std::string(c.name) == "bomb-many" || std::string(c.name) == "name-long-path" ||
+            (c.setup & kTestOnly))
+            continue;
+        unziptest::Harness test;
+        test.options.TestZip = 1;
+        test.passwords = Passwords(c);
+        const int32_t tested = test.Extract(Archive(c.name), "");
+        if (c.expected == UZ_ERR_OPEN || c.expected == UZ_ERR_BADZIP)
+            EXPECT_EQ(tested, c.expected) << test.AllMessages();
+        ExpectFailuresNamed(test);
+    }
+}
+
+// A destination that cannot be made or entered fails at once, with the system's cause.
+TEST_F(Hostile, UnusableDestinationNamesItsCause) {
+    struct Row {
+        const char *name;
+        std::function<std::string(const TempDir &)> prepare;  // gives the destination
+        const char *cause;
+    };
+    const Row rows[] = {
+        {"symlink loop",
+         [](const TempDir &tmp) {
+             fs::create_symlink("b", tmp / "a");
+             fs::create_symlink("a", tmp / "b");
+             return tmp / "a/dest";
+         },
+         "Too many levels of symbolic links"},
+        {"a file in the way",
+         [](const TempDir &tmp) {
+             WriteFile(tmp / "file", "x");
+             return tmp / "file/dest";
+         },
+         "Not a directory"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir tmp;
+        unziptest::Harness h;
+        const std::string dest = row.prepare(tmp);
+        EXPECT_EQ(h.Extract(Archive("name-case"), dest), UZ_ERR_WRITE);
+        EXPECT_NE(h.AllMessages().find(std::string(": ") + row.cause), std::string::npos)
+            << h.AllMessages();
+    }
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a read-only mount";
+    TempDir tmp;
+    fs::create_directories(tmp / "ro");
+    testsupport::Mount readOnly(tmp / "ro");
+    if (!readOnly.ok()) GTEST_SKIP() << "cannot mount here";
+    unziptest::Harness h;
+    EXPECT_EQ(h.Extract(Archive("name-case"), tmp / "ro/new/dest"), UZ_ERR_WRITE);
+    EXPECT_NE(h.AllMessages().find(": Read-only file system"), std::string::npos) << h.AllMessages();
 }
 
 // Damaged copies of one archive: cut short at many points, or with a piece taken out of

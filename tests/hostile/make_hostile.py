@@ -3,14 +3,17 @@
 
 Usage: make_hostile.py FOLDER [CASE...]   (default: every case, and the damaged copies)
 
-Every archive is named after its case (FOLDER/<case>.zip); the families of damaged copies
+Every archive is named after its case (FOLDER/<case>.zip; "fifo" is a FIFO of that name); the families of damaged copies
 (case "damaged") are FOLDER/truncated-NN.zip and FOLDER/holed-NN.zip. FOLDER/impostor.txt holds a wrong
 password that passes the traditional encryption's check byte of pw-impostor.zip.
 The test that runs this script knows what each case must give.
 """
 import os
 import struct
+import subprocess
 import sys
+import tempfile
+import zipfile
 import zlib
 
 DOS_TIME, DOS_DATE = 0x5000, 0x50B1  # 2020-05-17 10:00
@@ -73,6 +76,26 @@ def find_impostor(password, crc, payload):
     raise RuntimeError('no impostor found')
 
 
+def aes_payload(plain, password):
+    """(salt, verifier, ciphertext and authentication code; the AES field) of plain stored
+    with AES-256 by 7zz, the independent writer."""
+    with tempfile.TemporaryDirectory() as tmp:
+        with open(os.path.join(tmp, 'victim.txt'), 'wb') as f:
+            f.write(plain)
+        subprocess.run(['7zz', 'a', '-tzip', '-mem=AES256', '-mm=Copy', '-p' + password, 'a.zip',
+                        'victim.txt'], cwd=tmp, check=True, stdout=subprocess.DEVNULL)
+        path = os.path.join(tmp, 'a.zip')
+        info = zipfile.ZipFile(path).infolist()[0]
+        with open(path, 'rb') as f:
+            data = f.read()
+    at = info.header_offset
+    name_length, extra_length = struct.unpack('<HH', data[at + 26:at + 30])
+    extra = data[at + 30 + name_length:at + 30 + name_length + extra_length]
+    start = at + 30 + name_length + extra_length
+    field = extra[extra.index(struct.pack('<H', 0x9901)):][:11]
+    return data[start:start + info.compress_size], field
+
+
 def deflate(data):
     c = zlib.compressobj(9, zlib.DEFLATED, -15)
     return c.compress(data) + c.flush()
@@ -85,7 +108,8 @@ def entry(name, data=b'', **kw):
     local (dict of local-header overrides: name, method, crc, flags), at (index of an
     earlier entry whose local header this one points at), offset (where its local header
     lies, written by someone else: no header of its own), zip64 (declared size and offset
-    go into a zip64 field; a dict may override size, offset or the field's bytes)."""
+    go into a zip64 field; a dict may override size, offset or the field's bytes), host
+    (the "made by" system, default Unix), attrs (the whole external attributes)."""
     e = dict(name=name, data=data)
     e.update(kw)
     return e
@@ -107,7 +131,7 @@ def write(path, entries, eocd=None, zip64_end=None, prefix=b''):
         if 'password' in e:
             packed = encrypt_entry(e['password'], crc, packed)
             flags |= 1
-        if any(b >= 0x80 for b in e['name']) and 'flags' not in e:
+        if any(b >= 0x80 for b in e['name']) and 'flags' not in e and 'host' not in e:
             flags |= 0x800
         size = e.get('size', len(data))
         extra = e.get('extra', b'')
@@ -123,8 +147,9 @@ def write(path, entries, eocd=None, zip64_end=None, prefix=b''):
             out += struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, local.get('flags', flags),
                                local.get('method', method), DOS_TIME, DOS_DATE,
                                local.get('crc', crc), csize if 'zip64' not in e else 0xFFFFFFFF,
-                               usize if 'zip64' not in e else 0xFFFFFFFF, len(lname), len(extra))
-            out += lname + extra + packed
+                               usize if 'zip64' not in e else 0xFFFFFFFF, len(lname),
+                               len(local.get('extra', extra)))
+            out += lname + local.get('extra', extra) + packed
         offsets.append(offset)
         cextra = extra
         if 'zip64' in e:
@@ -132,10 +157,10 @@ def write(path, entries, eocd=None, zip64_end=None, prefix=b''):
             cextra = z.get('field', struct.pack('<HHQQQ', 1, 24, z.get('size', usize), csize,
                                                 z.get('offset', offset))) + extra
             csize = usize = offset_field = 0xFFFFFFFF
-        mode = e.get('mode', 0o100644)
-        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, (UNIX << 8) | 45, 45, flags,
-                               method, DOS_TIME, DOS_DATE, crc, csize, usize, len(e['name']),
-                               len(cextra), 0, 0, 0, mode << 16,
+        attrs = e.get('attrs', e.get('mode', 0o100644) << 16)
+        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, (e.get('host', UNIX) << 8) | 45, 45,
+                               flags, method, DOS_TIME, DOS_DATE, crc, csize, usize, len(e['name']),
+                               len(cextra), 0, 0, 0, attrs,
                                offset if offset_field is None else offset_field)
         central += e['name'] + cextra
     cd_offset = len(out) - len(prefix)
@@ -148,11 +173,11 @@ def write(path, entries, eocd=None, zip64_end=None, prefix=b''):
                            z['entries'], z['size'], z['offset'])
         out += struct.pack('<IIQI', 0x07064b50, 0, z.get('locator', record), 1)
     end = dict(count=len(entries), size=len(central), offset=cd_offset, comment=b'',
-               comment_length=None)
+               comment_length=None, disk=0)
     end.update(eocd or {})
     comment_length = len(end['comment']) if end['comment_length'] is None else end['comment_length']
-    out += struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, end['count'], end['count'], end['size'],
-                       end['offset'], comment_length) + end['comment']
+    out += struct.pack('<IHHHHIIH', 0x06054b50, end['disk'], end['disk'], end['count'], end['count'],
+                       end['size'], end['offset'], comment_length) + end['comment']
     with open(path, 'wb') as f:
         f.write(out)
     return bytes(out)
@@ -204,6 +229,10 @@ def cases(folder):
                              entry(b'a\\b.txt', b'6'), entry('\u00fcn\u00ef \u2713.txt'.encode(), b'7'),
                              entry(b'./dot/./x.txt', b'8'), entry(b'a//b.txt', b'9'),
                              entry(b'caf\x82.txt', b'10'), entry(b'folder/', b'')], {})
+    # Unflagged names: a Unix host's bytes as they are, UTF-8 or not; a DOS host's in CP437.
+    yield 'name-unflagged', lambda: ([entry(b'koi8-\xd0\xd2\xc9.txt', b'1', host=UNIX),
+                                      entry(b'na\xc3\xafve.txt', b'2', host=UNIX),
+                                      entry(b'dos\x82.txt', b'3', host=0, attrs=0x20)], {})
     yield 'name-empty', lambda: ([entry(b'', b'x'), entry(b'./', b''), entry(b'.', b'x'), good], {})
     # inner.txt's local header and data lie inside outer.txt's stored data; twin.txt shares
     # outer.txt's header outright.
@@ -237,6 +266,48 @@ def cases(folder):
     yield 'corrupt-cd-offset', lambda: ([good], {'eocd': {'offset': 1 << 31}})
     yield 'corrupt-cd-size', lambda: ([good, entry(b'b.txt', b'b')], {'eocd': {'size': 50}})
     yield 'corrupt-comment', lambda: ([good], {'eocd': {'comment': b'note', 'comment_length': 500}})
+    yield 'corrupt-cd-count-short', lambda: ([good, entry(b'b.txt', b'b')], {'eocd': {'count': 1}})
+    # Not encrypted, yet with an AES field: its CRC still counts.
+    aes_field = struct.pack('<HHHHBH', 0x9901, 7, 2, 0x4541, 3, 8)
+    yield 'corrupt-aes-field', lambda: ([entry(b'victim.txt', text, crc=zlib.crc32(text) ^ 1, extra=aes_field),
+                                good], {})
+    # What other readers read: a zip64 end record beside a traditional one of nothing but
+    # 0xFF; a last end record whose comment runs past the end, with an archive inside the
+    # data before it; folders marked only by the DOS attribute; a DOS name with its UTF-8
+    # form in a Unicode path field (local header and directory alike); bsdtar's "./".
+    yield 'read-zip64-end', lambda: ([good], {'zip64_end': {}, 'eocd': {
+        'disk': 0xFFFF, 'count': 0xFFFF, 'size': 0xFFFFFFFF, 'offset': 0xFFFFFFFF}})
+
+    def decoy():
+        inner = os.path.join(folder, 'decoy-inner.zip')
+        decoy_bytes = write(inner, [entry(b'good.txt', b'decoy')])
+        os.remove(inner)
+        return [good, entry(b'inner.zip', decoy_bytes, method=0)], {'eocd': {'comment_length': 300}}
+    yield 'read-decoy-end', decoy
+    yield 'read-dos-folder', lambda: ([entry(b'def', b'', method=0, host=0, attrs=0x10),
+                                       entry(b'def/foo', b'foo', host=0, attrs=0x20)], {})
+    dos_name = b'r\x82sum\x82.txt'
+    utf8_name = 'r\u00e9sum\u00e9.txt'.encode()
+    ansi_name = b'r\xe9sum\xe9-ansi.txt'  # this local header in another code page
+    utf8_ansi = 'r\u00e9sum\u00e9-ansi.txt'.encode()
+    dos_ansi = b'r\x82sum\x82-ansi.txt'
+    yield 'read-unicode-path', lambda: ([
+        entry(dos_name, b'cv', host=0, attrs=0x20, extra=unicode_path_field(dos_name, utf8_name)),
+        entry(dos_ansi, b'ansi', host=0, attrs=0x20, extra=unicode_path_field(dos_ansi, utf8_ansi),
+              local={'name': ansi_name, 'extra': unicode_path_field(ansi_name, utf8_ansi)})], {})
+    def over_4gib():
+        """4 GiB of zeros and "tail", the size kept in 32 bits only: recorded as 4. One fully
+        flushed block of 1 MiB, repeated, makes the deflate stream in a moment."""
+        block = zlib.compressobj(9, zlib.DEFLATED, -15)
+        chunk = block.compress(bytes(1 << 20)) + block.flush(zlib.Z_FULL_FLUSH)
+        packed = chunk * 4096 + deflate(b'tail')
+        zeros, crc = bytes(1 << 24), 0
+        for _ in range(256):
+            crc = zlib.crc32(zeros, crc)
+        return [entry(b'big.bin', b'', method=8, packed=packed, size=4, crc=zlib.crc32(b'tail', crc))], {}
+    yield 'read-size-over-4gib', over_4gib
+    yield 'read-dot-entries', lambda: ([entry(b'./', b'', mode=0o40755), entry(b'.', b'', mode=0o40755),
+                                        entry(b'./a.txt', b'a')], {})
     pw = b'secret'
     yield 'pw-protected', lambda: ([entry(b'victim.txt', text, password=pw),
                            entry(b'stored.txt', b'stored secret text', method=0, password=pw)], {})
@@ -247,6 +318,24 @@ def cases(folder):
             f.write(find_impostor(pw, zlib.crc32(plain), plain))
         return [entry(b'victim.txt', plain, method=0, password=pw)], {}
     yield 'pw-impostor', impostor
+
+    # AES data damaged after the password verifier: the authentication code, the ciphertext,
+    # or data shorter than salt, verifier and code together.
+    def aes_damaged(change):
+        def make():
+            payload, field = aes_payload(plain, 'Secret1')
+            return [entry(b'victim.txt', plain, method=99, flags=1, crc=0, extra=field,
+                          packed=change(bytearray(payload)))], {}
+        return make
+
+    def flip(at):
+        def change(payload):
+            payload[at] ^= 1
+            return bytes(payload)
+        return change
+    yield 'pw-aes-code', aes_damaged(flip(-1))
+    yield 'pw-aes-data', aes_damaged(flip(16 + 2 + 3))
+    yield 'pw-aes-short', aes_damaged(lambda payload: bytes(payload[:27]))
     # Flagged for strong encryption, which nothing here decodes.
     yield 'pw-strong', lambda: ([entry(b'victim.txt', text, password=pw, flags=0x41), good], {})
 
@@ -276,6 +365,8 @@ def main():
         if not wanted or name in wanted:
             entries, options = make()
             write(os.path.join(folder, name + '.zip'), entries, **options)
+    if not wanted or 'fifo' in wanted:
+        os.mkfifo(os.path.join(folder, 'fifo.zip'))  # opening it to read waits for a writer
     if not wanted or 'damaged' in wanted:
         damaged_copies(folder)
 
