@@ -53,7 +53,9 @@ typedef struct ZipOptions {
     int32_t Unused12;             /*  12 */
     int32_t Unused16;             /*  16 */
     int32_t Encrypt;              /*  20: traditional PKWARE encryption of every entry */
-    int32_t SystemHidden;         /*  24: include hidden and system files */
+    int32_t SystemHidden;         /*  24: include hidden and system files; where the platform
+                                         has no such attribute (Linux: a leading "." is an
+                                         ordinary name) every file is taken either way */
     int32_t VolumeLabel;          /*  28: ignored where the platform has no volume label */
     int32_t Unused32;             /*  32 */
     int32_t NoDirEntries;         /*  36: leave out folder entries */

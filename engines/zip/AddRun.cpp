@@ -70,7 +70,6 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     ExpandOptions expand;
     expand.base = settings.base;
     expand.recurse = settings.recurse;
-    expand.systemHidden = settings.systemHidden;
     expand.noDirEntries = settings.noDirEntries;
     expand.junkDirNames = settings.junkDirNames;
     struct stat archiveInfo {};

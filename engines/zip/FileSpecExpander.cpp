@@ -11,8 +11,6 @@
 namespace tesk::zip {
 namespace {
 
-bool IsHidden(const std::string &name) { return !name.empty() && name[0] == '.'; }
-
 // Only a pattern taking every name stands for the folders too; "*.jpg" picks files.
 bool TakesFolders(const std::string &pattern) { return pattern == "*" || pattern == "*.*"; }
 
@@ -101,7 +99,6 @@ int32_t FileSpecExpander::List(const std::string &folder, const std::string &sto
 int32_t FileSpecExpander::ConsiderListed(const std::string &folder, const std::string &storedFolder,
                                          const std::string &name, const std::string &pattern,
                                          bool walking) {
-    if (IsHidden(name) && !options_.systemHidden) return ZP_OK;
     const std::string path = JoinPath(folder, name);
     const std::string stored = JoinStored(storedFolder, name);
     struct stat link {};

@@ -22,7 +22,6 @@ struct FoundItem {
 struct ExpandOptions {
     std::string base;        // absolute folder of relative file specifications
     bool recurse = false;
-    bool systemHidden = false;
     bool noDirEntries = false;
     bool junkDirNames = false;
     // A file never stored: the archive being written.
@@ -33,8 +32,9 @@ struct ExpandOptions {
 // matches every name). It names a file (added), a folder (its entry; with recursion its
 // tree), or the files of a folder matching the pattern (with recursion also in every
 // folder below). Folder entries come with "*" and "*.*" only, for the folder named and
-// every folder walked. Walks list each folder in name order, never enter symlinked folders, and
-// take hidden names (leading ".") only with systemHidden.
+// every folder walked. Walks list each folder in name order and never enter symlinked
+// folders. A name starting with "." is an ordinary file here: this platform has no hidden
+// attribute.
 class FileSpecExpander {
 public:
     FileSpecExpander(ExpandOptions options, const Reporter &reporter)

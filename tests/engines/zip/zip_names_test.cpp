@@ -36,7 +36,7 @@ TEST_F(ZipNames, FolderSpecsAsTheProgramPassesThem) {
     // One spec per folder, either separator; "*.*" also takes names without a dot.
     ASSERT_EQ(Zip({"photos/*.*", "photos\\2004\\*.*", "photos/2004/raw/*.*"}, o), ZP_OK)
         << script_.AllMessages();
-    EXPECT_EQ(Names(), (List{"photos/Makefile", "photos/a.jpg", "photos/2004/b.jpg",
+    EXPECT_EQ(Names(), (List{"photos/.hidden", "photos/Makefile", "photos/a.jpg", "photos/2004/b.jpg",
                               "photos/2004/raw/c.raw"}));
     ExpectValid(Archive());
 }
@@ -46,7 +46,7 @@ TEST_F(ZipNames, FolderEntriesOnlyWhenWanted) {
     ZipOptions o = TreeOptions();
     o.NoDirEntries = 0;
     ASSERT_EQ(Zip({"photos/*.*", "photos/2004/*.*"}, o), ZP_OK);
-    EXPECT_EQ(Names(), (List{"photos/", "photos/Makefile", "photos/a.jpg", "photos/2004/",
+    EXPECT_EQ(Names(), (List{"photos/", "photos/.hidden", "photos/Makefile", "photos/a.jpg", "photos/2004/",
                               "photos/2004/b.jpg"}));
     const auto infos = Infos(Archive());
     EXPECT_EQ(infos.at("photos/").externalAttr >> 16 & 0170000, 0040000u);
@@ -65,22 +65,26 @@ TEST_F(ZipNames, RecursionWalksEveryFolderBelow) {
     // A folder named with recursion brings its whole tree.
     o.NoDirEntries = 1;
     ASSERT_EQ(Zip(Path("tree.zip"), {"photos"}, o), ZP_OK);
-    EXPECT_EQ(Names(Path("tree.zip")), (List{"photos/2004/b.jpg", "photos/2004/raw/c.raw",
+    EXPECT_EQ(Names(Path("tree.zip")), (List{"photos/.hidden", "photos/2004/b.jpg", "photos/2004/raw/c.raw",
                                                "photos/Makefile", "photos/a.jpg"}));
 }
 
-TEST_F(ZipNames, HiddenFilesOnlyWithSystemHiddenOrByName) {
+TEST_F(ZipNames, DotfilesAreOrdinaryFiles) {
     MakeTree();
+    WriteFile(Path("src/photos/.config/k.txt"), "k");
     ZipOptions o = TreeOptions();
     o.NoDirEntries = 1;
-    ASSERT_EQ(Zip({"photos/*.*"}, o), ZP_OK);
-    EXPECT_EQ(Names(), (List{"photos/Makefile", "photos/a.jpg"}));
-    o.SystemHidden = 1;
-    ASSERT_EQ(Zip({"photos/*.*"}, o), ZP_OK);
-    EXPECT_EQ(Names(), (List{"photos/.hidden", "photos/Makefile", "photos/a.jpg"}));
-    o.SystemHidden = 0;
-    ASSERT_EQ(Zip({"photos/.hidden"}, o), ZP_OK);
-    EXPECT_EQ(Names(), (List{"photos/.hidden"}));
+    for (int32_t systemHidden : {0, 1}) {
+        o.SystemHidden = systemHidden;
+        ASSERT_EQ(Zip({"photos/*.*"}, o), ZP_OK);
+        EXPECT_EQ(Names(), (List{"photos/.hidden", "photos/Makefile", "photos/a.jpg"}));
+        o.Recurse = 2;
+        ASSERT_EQ(Zip({"photos/.*"}, o), ZP_OK);
+        EXPECT_EQ(Names(), (List{"photos/.hidden"}));
+        ASSERT_EQ(Zip({"photos/.config"}, o), ZP_OK);
+        EXPECT_EQ(Names(), (List{"photos/.config/k.txt"}));
+        o.Recurse = 0;
+    }
 }
 
 TEST_F(ZipNames, JunkedFolderNamesAndAbsolutePaths) {
@@ -130,8 +134,8 @@ TEST_F(ZipNames, SymlinksFollowedForFilesNeverForFolders) {
     o.Recurse = 2;
     o.NoDirEntries = 1;
     ASSERT_EQ(Zip({"photos/*.*"}, o), ZP_OK) << script_.AllMessages();
-    EXPECT_EQ(Names(), (List{"photos/2004/b.jpg", "photos/2004/raw/c.raw", "photos/Makefile",
-                              "photos/a.jpg", "photos/link.jpg"}));
+    EXPECT_EQ(Names(), (List{"photos/.hidden", "photos/2004/b.jpg", "photos/2004/raw/c.raw",
+                              "photos/Makefile", "photos/a.jpg", "photos/link.jpg"}));
     EXPECT_EQ(Read(Archive(), "photos/link.jpg"), "a");
     EXPECT_NE(script_.AllMessages().find("dangling.jpg"), std::string::npos);
 }
