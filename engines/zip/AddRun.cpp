@@ -51,6 +51,7 @@ std::vector<Action> PlanActions(RunMode mode, zip_t *archive, const std::vector<
 std::unique_ptr<EntryData> MakeEntryData(const FoundItem &item, const RunSettings &settings,
                                          unsigned threads) {
     if (item.isDir) return std::make_unique<BufferedEntry>();
+    if (item.isLink) return BufferedEntry::Holding(item.linkTarget);
     EntryPlan plan{item.path, static_cast<uint64_t>(item.info.st_size), settings.level,
                    settings.lineEnds};
     if (plan.size > kStreamThreshold)
@@ -58,10 +59,18 @@ std::unique_ptr<EntryData> MakeEntryData(const FoundItem &item, const RunSetting
     return std::make_unique<BufferedEntry>(std::move(plan));
 }
 
-void ReportTotals(const Reporter &reporter, const RunTotals &totals) {
-    reporter.Summary("total: " + std::to_string(totals.added) + " added, " +
-                     std::to_string(totals.updated) + " updated, " + std::to_string(totals.bytesIn) +
-                     " bytes in, " + std::to_string(totals.bytesOut) + " bytes out");
+// The summary names the first loss: a caller showing only the last line still sees it.
+void ReportTotals(const Reporter &reporter, const RunTotals &totals, const Losses &losses) {
+    std::string line = "total: " + std::to_string(totals.added) + " added, " +
+                       std::to_string(totals.updated) + " updated, " + std::to_string(totals.bytesIn) +
+                       " bytes in, " + std::to_string(totals.bytesOut) + " bytes out";
+    if (losses.Count() > 0) {
+        static constexpr std::string_view kPrefix = "zip warning: ";
+        std::string first = losses.First();
+        if (first.rfind(kPrefix, 0) == 0) first.erase(0, kPrefix.size());
+        line += ", " + std::to_string(losses.Count()) + " not archived as found (" + first + ")";
+    }
+    reporter.Summary(line);
 }
 
 }  // namespace
@@ -76,10 +85,14 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     if (::stat(settings.archive.c_str(), &archiveInfo) == 0)
         expand.exclude = std::make_pair(archiveInfo.st_dev, archiveInfo.st_ino);
 
+    // Files the user chose that are left out or change while read: the archive holds the
+    // rest, and the result is ZP_ERR_READ.
+    Losses losses;
     std::vector<FoundItem> items;
-    if (const int32_t code = FileSpecExpander(expand, reporter).Expand(settings.specs, items);
+    if (const int32_t code = FileSpecExpander(expand, reporter, losses).Expand(settings.specs, items);
         code != ZP_OK)
         return code;
+    if (items.empty() && losses.Count() > 0) return ZP_ERR_READ;
     if (items.empty()) {
         reporter.Error("zip error: no file matched the file specifications");
         return ZP_ERR_NOMATCH;
@@ -88,7 +101,7 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     // Declared before the archive, so they outlive the sources that libzip frees with it.
     WorkerPool pool;
     CompressionScheduler scheduler(pool, kMemoryBudget);
-    RunContext context(reporter, callbacks.ZipServiceCallback, scheduler);
+    RunContext context(reporter, callbacks.ZipServiceCallback, scheduler, losses);
 
     ArchiveHandle archive;
     std::string error;
@@ -176,8 +189,8 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
         reporter.Error("zip error: cannot write archive " + settings.archive + ": " + error);
         return ZP_ERR_WRITE;
     }
-    ReportTotals(reporter, context.totals);
-    return ZP_OK;
+    ReportTotals(reporter, context.totals, losses);
+    return losses.Count() > 0 ? ZP_ERR_READ : ZP_OK;
 }
 
 }  // namespace tesk::zip

@@ -21,6 +21,16 @@ BufferedEntry::BufferedEntry() : work_(std::make_shared<Work>()) {
     started_ = true;
 }
 
+std::unique_ptr<BufferedEntry> BufferedEntry::Holding(const std::string &bytes) {
+    auto entry = std::make_unique<BufferedEntry>();
+    Work &work = *entry->work_;
+    work.bytes.assign(bytes.begin(), bytes.end());
+    work.header.size = bytes.size();
+    work.header.compressedSize = bytes.size();
+    work.header.crc = Crc32(0, work.bytes.data(), work.bytes.size());
+    return entry;
+}
+
 BufferedEntry::BufferedEntry(EntryPlan plan) : work_(std::make_shared<Work>()) {
     work_->plan = std::move(plan);
 }

@@ -1,5 +1,6 @@
 #include "SourceFile.h"
 
+#include "PathAccess.h"
 #include "vbzip11.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ void SetReadFailure(Failure &failure, const std::string &path, const std::string
 
 int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size) {
     // O_NONBLOCK: a FIFO put in place of a file must fail here, not hang the run.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenPath(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         SetReadFailure(failure, path, std::strerror(errno));
         return -1;
