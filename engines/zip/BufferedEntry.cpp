@@ -62,7 +62,9 @@ void BufferedEntry::Run(Work &work) {
     try {
         std::size_t length = 0;
         std::vector<uint8_t> text;
-        if (ReadWhole(work.plan.path, input, length, failure)) {
+        bool changed = false;
+        if (ReadWhole(work.plan.path, input, length, changed, failure)) {
+            header.changed = changed;
             const uint8_t *data = input.data();
             if (work.plan.lineEnds != LineEnds::Keep && LooksLikeText(data, length)) {
                 ConvertLineEnds(work.plan.lineEnds, data, length, -1, -1, text);

@@ -133,6 +133,11 @@ void EntrySource::Close() {
             line += " (deflated " + std::to_string(static_cast<int>(std::lround(saved))) + "%)";
         }
         context_.reporter.Entry(line);
+        if (done.changed)
+            context_.losses.Add(context_.reporter,
+                                "zip warning: " + info_.name +
+                                    " changed while it was read: its entry may hold neither the "
+                                    "old nor the new content");
         context_.progress.EntryDone(info_.size);
     }
     context_.scheduler.Finished(data_.get());

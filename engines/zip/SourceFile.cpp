@@ -20,7 +20,7 @@ void SetReadFailure(Failure &failure, const std::string &path, const std::string
 
 }  // namespace
 
-int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size) {
+int OpenSourceFile(const std::string &path, Failure &failure, struct stat *opened) {
     // O_NONBLOCK: a FIFO put in place of a file must fail here, not hang the run.
     const int fd = OpenPath(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
@@ -29,13 +29,20 @@ int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size) {
     }
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (size) *size = static_cast<uint64_t>(info.st_size);
+    if (opened) *opened = info;
     if (!regular) {
         ::close(fd);
         SetReadFailure(failure, path, "not a regular file");
         return -1;
     }
     return fd;
+}
+
+bool ChangedSince(int fd, const struct stat &opened) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return true;
+    return now.st_size != opened.st_size || now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
 }
 
 bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len, uint8_t *out,
@@ -81,29 +88,19 @@ void Scratch::Trim(std::size_t max) {
     capacity_ = 0;
 }
 
-bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure) {
-    uint64_t size = 0;
-    const int fd = OpenSourceFile(path, failure, &size);
+bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, bool &changed,
+               Failure &failure) {
+    struct stat opened {};
+    const int fd = OpenSourceFile(path, failure, &opened);
     if (fd < 0) return false;
-    // Room for one byte more than the size known now shows whether the file grew.
-    std::size_t room = static_cast<std::size_t>(size) + 1;
-    length = 0;
-    bool ok = true;
-    for (;;) {
-        uint8_t *bytes = buffer.Reserve(room, length);
-        const ssize_t n = ::read(fd, bytes + length, room - length);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            SetReadFailure(failure, path, std::strerror(errno));
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        length += static_cast<std::size_t>(n);
-        // Less than asked of a regular file is its end: no second read to see 0.
-        if (length < room) break;
-        room += 1 << 20;
-    }
+    // The size at opening bounds the read, so a file that keeps growing cannot hold the run;
+    // one byte more shows whether it grew.
+    const auto size = static_cast<std::size_t>(opened.st_size);
+    uint8_t *bytes = buffer.Reserve(size + 1);
+    uint64_t got = 0;
+    const bool ok = ReadAt(fd, path, 0, size + 1, bytes, got, failure);
+    length = std::min<std::size_t>(static_cast<std::size_t>(got), size);
+    changed = ok && (got != size || ChangedSince(fd, opened));
     ::close(fd);
     return ok;
 }
