@@ -9,9 +9,11 @@
 #include "Prompts.h"
 #include "RunContext.h"
 #include "StreamedEntry.h"
+#include "TextEncoding.h"
 #include "ZipTime.h"
 #include "worker_pool.h"
 
+#include <ctime>
 #include <sys/stat.h>
 
 namespace tesk::zip {
@@ -60,6 +62,31 @@ std::unique_ptr<EntryData> MakeEntryData(const FoundItem &item, const RunSetting
 }
 
 // The summary names the first loss: a caller showing only the last line still sees it.
+std::string LocalTimeText(std::time_t time) {
+    std::tm tm{};
+    char text[32] = "";
+    if (localtime_r(&time, &tm)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
+}
+
+// What other tools may show differently from the file itself: a name that is not UTF-8, a
+// time no field of the entry holds.
+void WarnAboutForm(const Reporter &reporter, const FoundItem &item) {
+    if (!IsValidUtf8(item.entryName))
+        reporter.Warning("zip warning: " + item.entryName +
+                         ": the name is not UTF-8 and is stored as its bytes; tools that read "
+                         "names in another encoding show it differently");
+    const std::time_t mtime = item.info.st_mtime;
+    if (DosRangeTime(mtime) == mtime) return;
+    const std::string prefix = "zip warning: " + item.entryName + ": modification time " + LocalTimeText(mtime);
+    if (FitsExtendedTimestamp(mtime))
+        reporter.Warning(prefix + " is before 1980: the entry keeps it in its extended timestamp, "
+                                  "which some tools ignore (1980) or read as after 2100");
+    else
+        reporter.Warning(prefix + " is outside what a zip entry holds; stored as " +
+                         LocalTimeText(DosRangeTime(mtime)));
+}
+
 void ReportTotals(const Reporter &reporter, const RunTotals &totals, const Losses &losses) {
     std::string line = "total: " + std::to_string(totals.added) + " added, " +
                        std::to_string(totals.updated) + " updated, " + std::to_string(totals.bytesIn) +
@@ -153,13 +180,14 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     for (const auto &action : actions) {
         const FoundItem &item = *action.item;
         context.progress.Tick();
+        WarnAboutForm(reporter, item);
         std::unique_ptr<EntryData> data = MakeEntryData(item, settings, pool.ThreadCount());
         EntryData *dataView = data.get();
         EntrySource *source = nullptr;
         zip_source_t *zs = EntrySource::Create(
             context, std::move(data),
             EntryInfo{item.entryName, item.isDir ? 0 : static_cast<uint64_t>(item.info.st_size),
-                      item.info.st_mtime, action.existing >= 0, za, 0},
+                      DosRangeTime(item.info.st_mtime), action.existing >= 0, za, 0},
             &source);
         if (!zs) {
             reporter.Error("zip error: out of memory");
