@@ -199,6 +199,10 @@ int32_t FileSpecExpander::ConsiderListed(const std::string &path, const std::str
                                      ? std::string("a link that leads nowhere (") +
                                            std::strerror(listed.followError) + ")"
                                      : std::string("a link to a folder");
+        if (listed.target.empty()) {
+            Lose("cannot read link " + path);  // replaced since it was listed
+            return ZP_OK;
+        }
         reporter_.Warning("zip warning: " + stored + " is " + what + ": stored as the link to " +
                           listed.target);
         return AddLink(path, stored, listed);

@@ -211,6 +211,7 @@ TEST_F(ZipNames, NamesAreUtf8OrTheirOwnBytes) {
     EXPECT_EQ(r.output, "636166c3a92e747874 2048 3\n636166e92e747874 0 3\n706c61696e2e747874 0 3\n");
     EXPECT_NE(script_.AllMessages().find("caf\\xE9.txt: the name is not UTF-8"), std::string::npos)
         << script_.AllMessages();
+    EXPECT_EQ(script_.serviceNames, (List{"caf\xC3\xA9.txt", "caf\\xE9.txt", "plain.txt"}));
     // Info-ZIP unzip gives a Unix entry's raw name back byte for byte.
     const auto u = testsupport::Run("cd " + ShellQuote(Path("")) + " && unzip -qq -d x out.zip");
     EXPECT_EQ(u.exitCode, 0) << u.output;
