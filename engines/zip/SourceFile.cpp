@@ -93,14 +93,27 @@ bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, bo
     struct stat opened {};
     const int fd = OpenSourceFile(path, failure, &opened);
     if (fd < 0) return false;
-    // The size at opening bounds the read, so a file that keeps growing cannot hold the run;
-    // one byte more shows whether it grew.
-    const auto size = static_cast<std::size_t>(opened.st_size);
-    uint8_t *bytes = buffer.Reserve(size + 1);
-    uint64_t got = 0;
-    const bool ok = ReadAt(fd, path, 0, size + 1, bytes, got, failure);
-    length = std::min<std::size_t>(static_cast<std::size_t>(got), size);
-    changed = ok && (got != size || ChangedSince(fd, opened));
+    // Read to the end, not just the size: files of /proc and /sys tell a size of 0. Room for
+    // one byte more than the size shows whether the file grew.
+    std::size_t room = static_cast<std::size_t>(opened.st_size) + 1;
+    length = 0;
+    bool ok = true;
+    for (;;) {
+        uint8_t *bytes = buffer.Reserve(room, length);
+        const ssize_t n = ::read(fd, bytes + length, room - length);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetReadFailure(failure, path, std::strerror(errno));
+            ok = false;
+            break;
+        }
+        if (n == 0) break;
+        length += static_cast<std::size_t>(n);
+        // Less than asked of a regular file is its end: no second read to see 0.
+        if (length < room) break;
+        room += 1 << 20;
+    }
+    changed = ok && ChangedSince(fd, opened);
     ::close(fd);
     return ok;
 }

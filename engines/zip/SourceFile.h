@@ -40,9 +40,8 @@ private:
     std::size_t capacity_ = 0;
 };
 
-// Reads the file into buffer as far as its size at opening; length is what was read.
-// changed: the file changed while it was read (see ChangedSince), or it holds more or
-// fewer bytes than that size.
+// Reads the whole file into buffer; length is what was read. changed: the file changed
+// while it was read (see ChangedSince).
 bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, bool &changed,
                Failure &failure);
 
