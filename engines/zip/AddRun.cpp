@@ -116,10 +116,9 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     // rest, and the result is ZP_ERR_READ.
     Losses losses;
     std::vector<FoundItem> items;
-    if (const int32_t code = FileSpecExpander(expand, reporter, losses).Expand(settings.specs, items);
-        code != ZP_OK)
-        return code;
-    if (items.empty() && losses.Count() > 0) return ZP_ERR_READ;
+    FileSpecExpander expander(expand, reporter, losses);
+    if (const int32_t code = expander.Expand(settings.specs, items); code != ZP_OK) return code;
+    if (items.empty() && losses.Count() > expander.MissingNames()) return ZP_ERR_READ;
     if (items.empty()) {
         reporter.Error("zip error: no file matched the file specifications");
         return ZP_ERR_NOMATCH;

@@ -86,7 +86,11 @@ int32_t FileSpecExpander::ExpandOne(const std::string &rawSpec) {
             reporter_.Error("zip error: cannot read " + rawSpec + ": " + std::strerror(error));
             return ZP_ERR_READ;
         }
-        return ZP_OK;  // not matched
+        // A file named without wildcards was chosen: missing, it is a loss.
+        matched_ = true;
+        ++missingNames_;
+        Lose("name not matched: " + rawSpec + ": " + std::strerror(error));
+        return ZP_OK;
     }
     const std::string stored = StoredPathOf(options_.base, spec);
     if (S_ISDIR(info.st_mode)) {

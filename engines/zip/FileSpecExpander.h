@@ -47,10 +47,12 @@ public:
     // Adds what the file specifications name to items, in the order found. Returns ZP_OK,
     // ZP_ERR_READ (a named file that cannot be reached or is a special file, a special file
     // in a walked folder) or ZP_ERR_DUPLICATE; each failure is reported. A folder that cannot
-    // be read or entered is a loss: named with its cause, and the walk goes on. File
-    // specifications matching nothing are reported as warnings; the caller decides what an
-    // empty result means.
+    // be read or entered is a loss: named with its cause, and the walk goes on; so is a file
+    // named without wildcards that does not exist. Patterns matching nothing are reported as
+    // warnings; the caller decides what an empty result means.
     int32_t Expand(const std::vector<std::string> &specs, std::vector<FoundItem> &items);
+    // Of the losses, how many are files named without wildcards that do not exist.
+    int MissingNames() const { return missingNames_; }
 
 private:
     // One name of a folder, inspected through the folder's descriptor.
@@ -94,6 +96,7 @@ private:
     std::vector<FoundItem> *items_ = nullptr;
     std::unordered_map<std::string, std::size_t> byName_;
     bool matched_ = false;
+    int missingNames_ = 0;
 };
 
 }  // namespace tesk::zip

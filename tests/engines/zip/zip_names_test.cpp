@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ZipWalk, ::testing::Values(
     WalkCase{"SystemHidden changes nothing", {"photos"}, kRecurse | kNoDirs | kSystemHidden, ZP_OK, kPhotosTree, ""},
     WalkCase{"a dotfile named", {"photos/.hidden"}, 0, ZP_OK, {"photos/.hidden"}, ""},
     WalkCase{"nothing matched", {"photos/*.gif", "missing.txt"}, 0, ZP_ERR_NOMATCH, {}, "missing.txt"},
+    WalkCase{"a named file that is missing", {"photos/a.jpg", "photos/gone.txt"}, 0, ZP_ERR_READ, {"photos/a.jpg"},
+             "name not matched: photos/gone.txt: No such file or directory"},
     WalkCase{"a folder that can be read but not entered", {"locked/rdonly/*.*"}, 0, ZP_ERR_READ,
              {"locked/rdonly/"}, "cannot enter folder " },
     WalkCase{"the same, told also when quiet", {"locked/rdonly/*.*"}, kQuiet, ZP_ERR_READ,
