@@ -214,7 +214,7 @@ TEST_F(ZipNames, NamesAreUtf8OrTheirOwnBytes) {
     EXPECT_NE(script_.AllMessages().find("caf\\xE9.txt: the name is not UTF-8"), std::string::npos)
         << script_.AllMessages();
     EXPECT_EQ(script_.serviceNames, (List{"caf\xC3\xA9.txt", "caf\\xE9.txt", "plain.txt"}));
-    // Info-ZIP unzip gives a Unix entry's raw name back byte for byte.
+    // unzip gives a Unix entry's raw name back byte for byte.
     const auto u = testsupport::Run("cd " + ShellQuote(Path("")) + " && unzip -qq -d x out.zip");
     EXPECT_EQ(u.exitCode, 0) << u.output;
     EXPECT_EQ(testsupport::ReadFile(Path("x/caf\xE9.txt")), "latin1");
