@@ -39,6 +39,13 @@ std::string ReadLinkAt(int folder, const std::string &name, std::size_t sizeHint
     }
 }
 
+const char *KindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "a special file";
+}
+
 }  // namespace
 
 int32_t FileSpecExpander::Expand(const std::vector<std::string> &specs,
@@ -210,6 +217,13 @@ int32_t FileSpecExpander::ConsiderListed(const std::string &path, const std::str
         reporter_.Warning("zip warning: " + stored + " is " + what + ": stored as the link to " +
                           listed.target);
         return AddLink(path, stored, listed);
+    }
+    // A pipe, socket or device met in a folder (agents keep sockets in dot-folders) is left
+    // out and named; the rest is archived. Named on its own, it fails the run in AddFile.
+    if (!S_ISREG(listed.info.st_mode)) {
+        matched_ = true;
+        Lose(path + ": " + KindOf(listed.info.st_mode) + ", not a regular file; left out");
+        return ZP_OK;
     }
     return AddFile(path, stored, listed.info);
 }

@@ -45,9 +45,9 @@ public:
         : options_(std::move(options)), reporter_(reporter), losses_(losses) {}
 
     // Adds what the file specifications name to items, in the order found. Returns ZP_OK,
-    // ZP_ERR_READ (a named file that cannot be reached or is a special file, a special file
-    // in a walked folder) or ZP_ERR_DUPLICATE; each failure is reported. A folder that cannot
-    // be read or entered is a loss: named with its cause, and the walk goes on; so is a file
+    // ZP_ERR_READ (a named file that cannot be reached or is a special file) or
+    // ZP_ERR_DUPLICATE; each failure is reported. A folder that cannot be read or entered,
+    // or a special file in a folder, is a loss: named with its cause, and the walk goes on; so is a file
     // named without wildcards that does not exist. Patterns matching nothing are reported as
     // warnings; the caller decides what an empty result means.
     int32_t Expand(const std::vector<std::string> &specs, std::vector<FoundItem> &items);

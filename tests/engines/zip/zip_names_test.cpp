@@ -18,7 +18,8 @@ class ZipNames : public ZipEngineTest {
 protected:
     // photos/{a.jpg, Makefile, .hidden, .config/k.txt, 2004/{b.jpg, raw/c.raw, loop -> ..},
     // link.jpg -> a.jpg, linkdir -> 2004, dangling.jpg -> gone.jpg} and
-    // locked/{open.txt, rdonly/x.txt (folder r--), closed/y.txt (folder -wx)} under src/.
+    // locked/{open.txt, pipe (a FIFO), rdonly/x.txt (folder r--), closed/y.txt (folder -wx)}
+    // under src/.
     void MakeTree() {
         for (const char *file : {"photos/a.jpg", "photos/Makefile", "photos/.hidden",
                                  "photos/.config/k.txt", "photos/2004/b.jpg", "photos/2004/raw/c.raw",
@@ -27,6 +28,7 @@ protected:
         for (const auto &[target, link] : {std::pair{"a.jpg", "photos/link.jpg"}, {"2004", "photos/linkdir"},
                                            {"gone.jpg", "photos/dangling.jpg"}, {"..", "photos/2004/loop"}})
             ASSERT_EQ(::symlink(target, Path(std::string("src/") + link).c_str()), 0);
+        ASSERT_EQ(::mkfifo(Path("src/locked/pipe").c_str(), 0644), 0);
         ::chmod(Path("src/locked/rdonly").c_str(), 0444);
         ::chmod(Path("src/locked/closed").c_str(), 0300);
         root_ = Path("src");
@@ -106,7 +108,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, ZipWalk, ::testing::Values(
              "locked/closed: Permission denied; its files are left out"},
     WalkCase{"the rest of the walk is archived; the summary names the first loss", {"locked"}, kRecurse,
              ZP_ERR_READ, {"locked/", "locked/closed/", "locked/open.txt", "locked/rdonly/"},
-             "2 not archived as found (cannot read folder "},
+             "3 not archived as found (cannot read folder "},
+    WalkCase{"a pipe in a folder is left out, named", {"locked/*.*"}, 0, ZP_ERR_READ, {"locked/", "locked/open.txt"},
+             "locked/pipe: a pipe, not a regular file; left out"},
     WalkCase{"a file named in a folder that cannot be entered", {"locked/rdonly/x.txt", "locked/open.txt"}, 0,
              ZP_ERR_READ, {}, "cannot read locked/rdonly/x.txt: Permission denied"}),
     [](const auto &info) { return "Row" + std::to_string(info.index); });
