@@ -9,7 +9,7 @@
  * and only while ZpArchive runs.
  *
  * All or nothing: an archive is written to a temporary file beside it and renamed over the
- * old one only when the whole run succeeded.
+ * old one only when the whole run succeeded, or when all it lacks is named (ZP_ERR_READ).
  */
 #ifndef TESK_VBZIP11_H
 #define TESK_VBZIP11_H
@@ -26,7 +26,11 @@ extern "C" {
 #define ZP_OK             0
 #define ZP_ERR_NOMATCH    1  /* no file matched the file specifications (or nothing to delete);
                               also no file specifications at all */
-#define ZP_ERR_READ       2  /* a source file could not be read */
+#define ZP_ERR_READ       2  /* a source file could not be read. A named file that cannot be
+                              read, or a special file, stops the run (the old archive stays).
+                              A folder that cannot be read or entered, or a file that changed
+                              while it was read, does not: the archive is written with the
+                              rest, and a message names each such file or folder and why */
 #define ZP_ERR_DUPLICATE  3  /* two files would get the same stored name */
 #define ZP_ERR_PASSWORD   4  /* the password was refused */
 #define ZP_ERR_COMMENT    5  /* the comment was refused */
@@ -53,7 +57,9 @@ typedef struct ZipOptions {
     int32_t Unused12;             /*  12 */
     int32_t Unused16;             /*  16 */
     int32_t Encrypt;              /*  20: traditional PKWARE encryption of every entry */
-    int32_t SystemHidden;         /*  24: include hidden and system files */
+    int32_t SystemHidden;         /*  24: include hidden and system files; where the platform
+                                         has no such attribute (Linux: a leading "." is an
+                                         ordinary name) every file is taken either way */
     int32_t VolumeLabel;          /*  28: ignored where the platform has no volume label */
     int32_t Unused32;             /*  32 */
     int32_t NoDirEntries;         /*  36: leave out folder entries */

@@ -9,9 +9,11 @@
 #include "Prompts.h"
 #include "RunContext.h"
 #include "StreamedEntry.h"
+#include "TextEncoding.h"
 #include "ZipTime.h"
 #include "worker_pool.h"
 
+#include <ctime>
 #include <sys/stat.h>
 
 namespace tesk::zip {
@@ -51,6 +53,7 @@ std::vector<Action> PlanActions(RunMode mode, zip_t *archive, const std::vector<
 std::unique_ptr<EntryData> MakeEntryData(const FoundItem &item, const RunSettings &settings,
                                          unsigned threads) {
     if (item.isDir) return std::make_unique<BufferedEntry>();
+    if (item.isLink) return BufferedEntry::Holding(item.linkTarget);
     EntryPlan plan{item.path, static_cast<uint64_t>(item.info.st_size), settings.level,
                    settings.lineEnds};
     if (plan.size > kStreamThreshold)
@@ -58,10 +61,43 @@ std::unique_ptr<EntryData> MakeEntryData(const FoundItem &item, const RunSetting
     return std::make_unique<BufferedEntry>(std::move(plan));
 }
 
-void ReportTotals(const Reporter &reporter, const RunTotals &totals) {
-    reporter.Summary("total: " + std::to_string(totals.added) + " added, " +
-                     std::to_string(totals.updated) + " updated, " + std::to_string(totals.bytesIn) +
-                     " bytes in, " + std::to_string(totals.bytesOut) + " bytes out");
+// The summary names the first loss: a caller showing only the last line still sees it.
+std::string LocalTimeText(std::time_t time) {
+    std::tm tm{};
+    char text[32] = "";
+    if (localtime_r(&time, &tm)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
+}
+
+// What other tools may show differently from the file itself: a name that is not UTF-8, a
+// time no field of the entry holds.
+void WarnAboutForm(const Reporter &reporter, const FoundItem &item) {
+    if (!IsValidUtf8(item.entryName))
+        reporter.Warning("zip warning: " + item.entryName +
+                         ": the name is not UTF-8 and is stored as its bytes; tools that read "
+                         "names in another encoding show it differently");
+    const std::time_t mtime = item.info.st_mtime;
+    if (DosRangeTime(mtime) == mtime) return;
+    const std::string prefix = "zip warning: " + item.entryName + ": modification time " + LocalTimeText(mtime);
+    if (FitsExtendedTimestamp(mtime))
+        reporter.Warning(prefix + " is before 1980: the entry keeps it in its extended timestamp, "
+                                  "which some tools ignore (1980) or read as after 2100");
+    else
+        reporter.Warning(prefix + " is outside what a zip entry holds; stored as " +
+                         LocalTimeText(DosRangeTime(mtime)));
+}
+
+void ReportTotals(const Reporter &reporter, const RunTotals &totals, const Losses &losses) {
+    std::string line = "total: " + std::to_string(totals.added) + " added, " +
+                       std::to_string(totals.updated) + " updated, " + std::to_string(totals.bytesIn) +
+                       " bytes in, " + std::to_string(totals.bytesOut) + " bytes out";
+    if (losses.Count() > 0) {
+        static constexpr std::string_view kPrefix = "zip warning: ";
+        std::string first = losses.First();
+        if (first.rfind(kPrefix, 0) == 0) first.erase(0, kPrefix.size());
+        line += ", " + std::to_string(losses.Count()) + " not archived as found (" + first + ")";
+    }
+    reporter.Summary(line);
 }
 
 }  // namespace
@@ -70,17 +106,19 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     ExpandOptions expand;
     expand.base = settings.base;
     expand.recurse = settings.recurse;
-    expand.systemHidden = settings.systemHidden;
     expand.noDirEntries = settings.noDirEntries;
     expand.junkDirNames = settings.junkDirNames;
     struct stat archiveInfo {};
     if (::stat(settings.archive.c_str(), &archiveInfo) == 0)
         expand.exclude = std::make_pair(archiveInfo.st_dev, archiveInfo.st_ino);
 
+    // Files the user chose that are left out or change while read: the archive holds the
+    // rest, and the result is ZP_ERR_READ.
+    Losses losses;
     std::vector<FoundItem> items;
-    if (const int32_t code = FileSpecExpander(expand, reporter).Expand(settings.specs, items);
-        code != ZP_OK)
-        return code;
+    FileSpecExpander expander(expand, reporter, losses);
+    if (const int32_t code = expander.Expand(settings.specs, items); code != ZP_OK) return code;
+    if (items.empty() && losses.Count() > expander.MissingNames()) return ZP_ERR_READ;
     if (items.empty()) {
         reporter.Error("zip error: no file matched the file specifications");
         return ZP_ERR_NOMATCH;
@@ -89,7 +127,7 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     // Declared before the archive, so they outlive the sources that libzip frees with it.
     WorkerPool pool;
     CompressionScheduler scheduler(pool, kMemoryBudget);
-    RunContext context(reporter, callbacks.ZipServiceCallback, scheduler);
+    RunContext context(reporter, callbacks.ZipServiceCallback, scheduler, losses);
 
     ArchiveHandle archive;
     std::string error;
@@ -141,13 +179,14 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
     for (const auto &action : actions) {
         const FoundItem &item = *action.item;
         context.progress.Tick();
+        WarnAboutForm(reporter, item);
         std::unique_ptr<EntryData> data = MakeEntryData(item, settings, pool.ThreadCount());
         EntryData *dataView = data.get();
         EntrySource *source = nullptr;
         zip_source_t *zs = EntrySource::Create(
             context, std::move(data),
             EntryInfo{item.entryName, item.isDir ? 0 : static_cast<uint64_t>(item.info.st_size),
-                      item.info.st_mtime, action.existing >= 0, za, 0},
+                      DosRangeTime(item.info.st_mtime), action.existing >= 0, za, 0},
             &source);
         if (!zs) {
             reporter.Error("zip error: out of memory");
@@ -177,8 +216,8 @@ int32_t RunAdd(const RunSettings &settings, const ZipCallbacks &callbacks, const
         reporter.Error("zip error: cannot write archive " + settings.archive + ": " + error);
         return ZP_ERR_WRITE;
     }
-    ReportTotals(reporter, context.totals);
-    return ZP_OK;
+    ReportTotals(reporter, context.totals, losses);
+    return losses.Count() > 0 ? ZP_ERR_READ : ZP_OK;
 }
 
 }  // namespace tesk::zip

@@ -21,6 +21,16 @@ BufferedEntry::BufferedEntry() : work_(std::make_shared<Work>()) {
     started_ = true;
 }
 
+std::unique_ptr<BufferedEntry> BufferedEntry::Holding(const std::string &bytes) {
+    auto entry = std::make_unique<BufferedEntry>();
+    Work &work = *entry->work_;
+    work.bytes.assign(bytes.begin(), bytes.end());
+    work.header.size = bytes.size();
+    work.header.compressedSize = bytes.size();
+    work.header.crc = Crc32(0, work.bytes.data(), work.bytes.size());
+    return entry;
+}
+
 BufferedEntry::BufferedEntry(EntryPlan plan) : work_(std::make_shared<Work>()) {
     work_->plan = std::move(plan);
 }
@@ -52,7 +62,9 @@ void BufferedEntry::Run(Work &work) {
     try {
         std::size_t length = 0;
         std::vector<uint8_t> text;
-        if (ReadWhole(work.plan.path, input, length, failure)) {
+        bool changed = false;
+        if (ReadWhole(work.plan.path, input, length, changed, failure)) {
+            header.changed = changed;
             const uint8_t *data = input.data();
             if (work.plan.lineEnds != LineEnds::Keep && LooksLikeText(data, length)) {
                 ConvertLineEnds(work.plan.lineEnds, data, length, -1, -1, text);

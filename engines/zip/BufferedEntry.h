@@ -1,5 +1,5 @@
-// An entry made whole in memory by one worker task: files up to the streaming threshold,
-// and folders (no data at all).
+// An entry made whole in memory by one worker task: files up to the streaming threshold;
+// or ready from the start: folders (no data at all) and links (their target).
 #pragma once
 
 #include "EntryData.h"
@@ -16,6 +16,8 @@ public:
     // A folder entry: no data, ready at once.
     BufferedEntry();
     explicit BufferedEntry(EntryPlan plan);
+    // An entry of these bytes, stored: ready at once (a link's target).
+    static std::unique_ptr<BufferedEntry> Holding(const std::string &bytes);
     ~BufferedEntry() override;
 
     void Start(WorkerPool &pool) override;

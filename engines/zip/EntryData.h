@@ -27,6 +27,7 @@ struct EntryHeader {
     bool crcKnown = false;   // CRC and compressed size are known before the data is read
     uint32_t crc = 0;
     uint64_t compressedSize = 0;
+    bool changed = false;    // the file changed while it was read (known at the end)
 };
 
 // What one file entry is made of, fixed before its work starts.

@@ -99,8 +99,9 @@ zip_int64_t EntrySource::Open() {
     if (opened_) return Fail({ZP_ERR_WRITE, "zip error: " + info_.name + " was read twice"},
                              ZIP_ER_INTERNAL);
     opened_ = true;
-    if (context_.service &&
-        context_.service(info_.name.c_str(), static_cast<int32_t>(info_.name.size())) == 1)
+    // The interface's texts are UTF-8; a name stored as raw bytes is shown escaped.
+    const std::string shown = PrintableUtf8(info_.name);
+    if (context_.service && context_.service(shown.c_str(), static_cast<int32_t>(shown.size())) == 1)
         return Fail({ZP_ERR_ABORT, "zip error: stopped before " + info_.name}, ZIP_ER_CANCELLED);
     context_.scheduler.EnsureStarted(data_.get());
     if (info_.size >= RunProgress::kLargeEntry)
@@ -133,6 +134,11 @@ void EntrySource::Close() {
             line += " (deflated " + std::to_string(static_cast<int>(std::lround(saved))) + "%)";
         }
         context_.reporter.Entry(line);
+        if (done.changed)
+            context_.losses.Add(context_.reporter,
+                                "zip warning: " + info_.name +
+                                    " changed while it was read: its entry may hold neither the "
+                                    "old nor the new content");
         context_.progress.EntryDone(info_.size);
     }
     context_.scheduler.Finished(data_.get());

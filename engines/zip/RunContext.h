@@ -1,5 +1,5 @@
 // What the entry sources of one run share with the run: messages, the stop request,
-// the first failure and the totals. Caller's thread only.
+// the first failure, the losses and the totals. Caller's thread only.
 #pragma once
 
 #include "CompressionScheduler.h"
@@ -18,11 +18,12 @@ struct RunTotals {
 };
 
 struct RunContext {
-    RunContext(const Reporter &r, ZpServiceCallback s, CompressionScheduler &c)
+    RunContext(const Reporter &r, ZpServiceCallback s, CompressionScheduler &c, Losses &l)
         : reporter(r),
           service(s),
           scheduler(c),
-          progress(r.clock(), [&r](const std::string &line) { r.Progress(line); }) {}
+          progress(r.clock(), [&r](const std::string &line) { r.Progress(line); }),
+          losses(l) {}
 
     // Keeps the first failure and reports it; later ones follow from it.
     void Fail(const Failure &f) {
@@ -37,6 +38,7 @@ struct RunContext {
     RunProgress progress;
     Failure failure;
     RunTotals totals;
+    Losses &losses;
 };
 
 }  // namespace tesk::zip

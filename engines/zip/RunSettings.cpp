@@ -40,7 +40,6 @@ RunSettings ReadSettings(const ZipOptions &options, const char *rootDir, const c
     s.encrypt = options.Encrypt != 0;
     s.comment = options.Comment != 0;
     s.recurse = options.Recurse != 0;
-    s.systemHidden = options.SystemHidden != 0;
     s.noDirEntries = options.NoDirEntries != 0;
     s.junkDirNames = options.JunkDirNames != 0;
 

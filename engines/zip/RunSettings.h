@@ -18,7 +18,7 @@ struct RunSettings {
     LineEnds lineEnds = LineEnds::Keep;
     MessageLevel messages = MessageLevel::Normal;
     bool encrypt = false, comment = false;
-    bool recurse = false, systemHidden = false, noDirEntries = false, junkDirNames = false;
+    bool recurse = false, noDirEntries = false, junkDirNames = false;
     std::string base;                // absolute folder of relative file specifications
     std::string archive;             // the archive's path
     std::vector<std::string> specs;  // non-empty file specifications

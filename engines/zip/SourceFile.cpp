@@ -1,5 +1,6 @@
 #include "SourceFile.h"
 
+#include "PathAccess.h"
 #include "vbzip11.h"
 
 #include <algorithm>
@@ -19,22 +20,29 @@ void SetReadFailure(Failure &failure, const std::string &path, const std::string
 
 }  // namespace
 
-int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size) {
+int OpenSourceFile(const std::string &path, Failure &failure, struct stat *opened) {
     // O_NONBLOCK: a FIFO put in place of a file must fail here, not hang the run.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenPath(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         SetReadFailure(failure, path, std::strerror(errno));
         return -1;
     }
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (size) *size = static_cast<uint64_t>(info.st_size);
+    if (opened) *opened = info;
     if (!regular) {
         ::close(fd);
         SetReadFailure(failure, path, "not a regular file");
         return -1;
     }
     return fd;
+}
+
+bool ChangedSince(int fd, const struct stat &opened) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return true;
+    return now.st_size != opened.st_size || now.st_mtim.tv_sec != opened.st_mtim.tv_sec ||
+           now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
 }
 
 bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len, uint8_t *out,
@@ -80,12 +88,14 @@ void Scratch::Trim(std::size_t max) {
     capacity_ = 0;
 }
 
-bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure) {
-    uint64_t size = 0;
-    const int fd = OpenSourceFile(path, failure, &size);
+bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, bool &changed,
+               Failure &failure) {
+    struct stat opened {};
+    const int fd = OpenSourceFile(path, failure, &opened);
     if (fd < 0) return false;
-    // Room for one byte more than the size known now shows whether the file grew.
-    std::size_t room = static_cast<std::size_t>(size) + 1;
+    // Read to the end, not just the size: files of /proc and /sys tell a size of 0. Room for
+    // one byte more than the size shows whether the file grew.
+    std::size_t room = static_cast<std::size_t>(opened.st_size) + 1;
     length = 0;
     bool ok = true;
     for (;;) {
@@ -103,6 +113,7 @@ bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Fa
         if (length < room) break;
         room += 1 << 20;
     }
+    changed = ok && ChangedSince(fd, opened);
     ::close(fd);
     return ok;
 }

@@ -5,13 +5,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tesk::zip {
 
 // Opens a regular file for reading without blocking on special files; -1 on failure.
-// size, when given, receives the file's size at opening.
-int OpenSourceFile(const std::string &path, Failure &failure, uint64_t *size = nullptr);
+// opened, when given, receives the file's status at opening.
+int OpenSourceFile(const std::string &path, Failure &failure, struct stat *opened = nullptr);
+
+// True when the open file's size or modification time differ from opened: it changed
+// since, and what was read of it may be neither the old nor the new content.
+bool ChangedSince(int fd, const struct stat &opened);
 
 // Reads from fd at offset until len bytes or the end of the file; appends to out.
 bool ReadAt(int fd, const std::string &path, uint64_t offset, uint64_t len,
@@ -35,7 +40,9 @@ private:
     std::size_t capacity_ = 0;
 };
 
-// Reads the whole file into buffer; length is what was read.
-bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, Failure &failure);
+// Reads the whole file into buffer; length is what was read. changed: the file changed
+// while it was read (see ChangedSince).
+bool ReadWhole(const std::string &path, Scratch &buffer, std::size_t &length, bool &changed,
+               Failure &failure);
 
 }  // namespace tesk::zip

@@ -64,9 +64,9 @@ void StreamedEntry::Prepare(const std::shared_ptr<Work> &work) {
     int fd = -1;
     bool ok = false;
     try {
-        fd = OpenSourceFile(work->plan.path, failure);
+        fd = OpenSourceFile(work->plan.path, failure, &work->opened);
         if (fd >= 0) {
-            fileSize = static_cast<uint64_t>(::lseek(fd, 0, SEEK_END));
+            fileSize = static_cast<uint64_t>(work->opened.st_size);
             ok = work->plan.lineEnds == LineEnds::Keep
                      ? (size = fileSize, true)
                      : ScanText(fd, work->plan, fileSize, mode, size, failure);
@@ -131,6 +131,8 @@ void StreamedEntry::RunBlock(const std::shared_ptr<Work> &work, uint64_t index) 
         if (!ReadAt(work->fd, plan.path, start - lead, lead + len + 1, raw, read, block.failure))
             throw block.failure;
         const uint64_t got = read > lead ? std::min<uint64_t>(read - lead, len) : 0;
+        // Fewer bytes than the size at opening: the file shrank meanwhile.
+        if (got < len) block.shortRead = true;
         const uint8_t *data = raw + lead;
         const int before = lead > 0 ? raw[0] : -1;
         const int after = read > lead + got ? raw[lead + got] : -1;
@@ -171,6 +173,7 @@ void StreamedEntry::RunBlock(const std::shared_ptr<Work> &work, uint64_t index) 
             work->headerReady = true;
         }
     }
+    if (block.shortRead) work->header.changed = true;
     work->blocks[index] = std::move(block);
     if (work->headerReady) SubmitMore(work);
     work->changed.notify_all();
@@ -222,6 +225,9 @@ int64_t StreamedEntry::Read(void *buffer, uint64_t len, Failure &failure) {
             advanced = true;
         }
     }
+    // Once all is read, a change since opening shows in the file's size or time.
+    if (advanced && work_->consumed == work_->blockCount && ChangedSince(work_->fd, work_->opened))
+        work_->header.changed = true;
     lock.unlock();
     if (advanced && observer_) observer_->Advanced(size_);
     return static_cast<int64_t>(copied);

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tesk::zip {
@@ -34,6 +35,7 @@ private:
         std::vector<uint8_t> bytes;  // raw or deflated
         uint32_t crc = 0;
         uint64_t length = 0;         // uncompressed (converted) length
+        bool shortRead = false;      // the file ended before the block did
     };
     // Shared with the tasks; lives until the last of them ends.
     struct Work {
@@ -42,6 +44,7 @@ private:
         unsigned window = 1;
         WorkerPool *pool = nullptr;
         int fd = -1;
+        struct stat opened {};       // the file's status at opening
         std::mutex mutex;
         std::condition_variable changed;
         bool cancelled = false;

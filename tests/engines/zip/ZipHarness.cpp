@@ -4,7 +4,11 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zipharness {
 namespace {
@@ -88,6 +92,51 @@ int32_t ZipEngineTest::Zip(const std::string &archive, const std::vector<std::st
     for (std::size_t i = 0; i < specs.size(); ++i) table[i] = specs[i].c_str();
     table[specs.size()] = "";
     return ZpArchive(static_cast<int32_t>(specs.size()), archive.c_str(), table.data());
+}
+
+namespace {
+
+// Drops the capabilities that pass over file modes and ownership (no libcap needed).
+bool DropFileModeOverrides() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0) return false;
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+        data[cap / 32].effective &= ~(1u << (cap % 32));
+        data[cap / 32].permitted &= ~(1u << (cap % 32));
+    }
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+}  // namespace
+
+int32_t ZipEngineTest::ZipBoundByModes(const std::vector<std::string> &specs,
+                                       const ZipOptions &options) {
+    if (::geteuid() != 0) return Zip(specs, options);
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        int32_t result = 99;
+        if (DropFileModeOverrides()) result = Zip(specs, options);
+        for (const auto &m : script_.messages) {
+            const std::string record = m + '\0';
+            if (::write(fds[1], record.data(), record.size()) < 0) break;
+        }
+        ::_exit(result);
+    }
+    ::close(fds[1]);
+    std::string all;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    for (std::size_t start = 0, end; (end = all.find('\0', start)) != std::string::npos; start = end + 1)
+        script_.messages.push_back(all.substr(start, end - start));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 99) << "cannot drop the capabilities";
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::vector<std::string> ZipEngineTest::Names(const std::string &archive) {

@@ -62,6 +62,10 @@ protected:
         return Zip(Archive(), specs, options);
     }
 
+    // Zip as a user whom file modes bind: root runs it in a child process without the
+    // capabilities that let it pass them; the messages come back to script_.
+    int32_t ZipBoundByModes(const std::vector<std::string> &specs, const ZipOptions &options);
+
     std::string Path(const std::string &relative) const { return dir_ / relative; }
     std::string Archive() const { return Path("out.zip"); }
 
