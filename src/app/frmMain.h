@@ -17,6 +17,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <vector>
 
 class ArchiveListModel;
 class QAction;
@@ -25,6 +26,7 @@ class QLabel;
 class QListWidget;
 class QTreeView;
 class frmEncryption;
+struct ZipGroup;
 
 namespace platform {
 class FileChooser;
@@ -69,6 +71,7 @@ private:
     void ShowArchiveView();
     void ShowCompressList();
     void ClearLists();
+    std::vector<ZipGroup> CompressGroups() const;
 
     // Event handlers of the engine objects.
     void ShowProgress(const std::string &sMsg);

@@ -20,7 +20,7 @@ QRadioButton *Option(QWidget *w, int i) {
 TEST(frmEncryption, FirstOpeningSelectsMaximumAndWritesItBack) {
     cZip zip;
     std::string password;
-    EXPECT_EQ(zip.Options().LevelChar, 0);
+    EXPECT_EQ(zip.Options().LevelChar, '9');
     frmEncryption settings(zip, password);
     EXPECT_TRUE(Option(&settings, 3)->isChecked());
     EXPECT_EQ(zip.Options().LevelChar, '9');
