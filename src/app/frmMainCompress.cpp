@@ -2,6 +2,7 @@
 #include "ArchiveListModel.h"
 #include "EntryFormat.h"
 #include "PathSeparator.h"
+#include "StatusLine.h"
 #include "ZipRunner.h"
 #include "clsGetDirectories.h"
 #include "frmMainPrivate.h"
@@ -37,7 +38,7 @@ void frmMain::mnuAddDir_Click() {
 }
 
 void frmMain::ListSubDir(const QString &Path) {
-    clsGetDirectories lister([] { QCoreApplication::processEvents(); });
+    clsGetDirectories lister([this] { status_->Tick(); });
     QStringList rows;
     for (const std::string &path : lister.GetDirs(Path.toStdString()))
         rows << QString::fromStdString(path);
