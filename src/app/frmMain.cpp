@@ -208,7 +208,7 @@ void frmMain::ListZipContents(const QString &sFile) {
         row.name = QString::fromStdString(myUnZip.FileName(i));
         if (myUnZip.FileEncrypted(i)) row.name += QLatin1Char('+');
         row.size = myUnZip.FileSize(i);
-        row.packed = myUnZip.FilePackedSize(i);
+        row.packed = myUnZip.FileCompressedSize(i);
         row.date = myUnZip.FileDate(i);
         row.folder = QString::fromStdString(myUnZip.FileDirectory(i));
         rows.push_back(std::move(row));

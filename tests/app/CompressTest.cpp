@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ZipJobProgress.h"
 #include "ZipRunner.h"
 #include "clsGetDirectories.h"
 #include "modPublic.h"
@@ -235,6 +236,9 @@ TEST_F(CompressTest, MoreFoldersThanOneEngineRunTakes) {
     EXPECT_EQ(CompressList()->count(), 1101);
     ExpectSuccess(Compress(Path("big.zip")));
     EXPECT_EQ(SortedNames(tmp / "big.zip").size(), 1100u);
+    // The closing line counts the whole job, not its last run.
+    EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("total: 1100 added, 0 updated, 3290 bytes in")))
+        << StatusLine().toStdString();
     EXPECT_FALSE(window.ZipObject().AllowAppend());
     size_t files = 0;
     for (const auto &entry : fs::directory_iterator(tmp.path())) files += entry.is_regular_file();
@@ -263,6 +267,33 @@ TEST_F(CompressTest, RunsAppendAndFailureLeavesNothing) {
     size_t entries = 0;
     for ([[maybe_unused]] const auto &entry : fs::directory_iterator(tmp.path())) ++entries;
     EXPECT_EQ(entries, 2u);  // f and runs.zip
+}
+
+// Over several runs, each run's progress counts the runs before it and the whole job.
+TEST(ZipJobProgress, CountsTheWholeJob) {
+    struct Recorder : cZipEvents {
+        std::vector<std::string> lines;
+        void Progress(int32_t, const std::string &sMsg) override { lines.push_back(sMsg); }
+    } recorder;
+    cZip zip;
+    zip.SetListener(&recorder);
+    {
+        ZipJobProgress job(zip, {{2, 100}, {3, 300}});
+        for (const char *line : {"  1 of 2 entries (50%)", "  adding: a (deflated 5%)",
+                                 "total: 2 added, 0 updated, 100 bytes in, 90 bytes out"})
+            zip.RaiseProgress(line);
+        job.RunEnded();
+        for (const char *line : {"  2 of 3 entries (50%)",
+                                 "total: 3 added, 1 updated, 300 bytes in, 200 bytes out"})
+            zip.RaiseProgress(line);
+        job.RunEnded();
+        job.SendTotal();
+    }
+    EXPECT_EQ(recorder.lines, (std::vector<std::string>{
+                                  "  1 of 5 entries (12%)", "  adding: a (deflated 5%)",
+                                  "  4 of 5 entries (62%)",
+                                  "total: 5 added, 1 updated, 400 bytes in, 290 bytes out"}));
+    EXPECT_EQ(zip.Listener(), &recorder);
 }
 
 }  // namespace
