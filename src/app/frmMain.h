@@ -5,8 +5,9 @@
 //
 // While an engine call or a folder walk runs, pending events are processed every tenth of a
 // second or so (so the window repaints and shows the latest message), but the menus are
-// disabled and closing is refused, so no second command can start. An error raised by an engine object or a picker ends the command with an error
-// message box; it never ends the program.
+// disabled and closing is refused, so no second command can start. An error raised by an
+// engine object or a picker ends the command with an error message box; it never ends the
+// program.
 #pragma once
 
 #include "CommonDialog.h"
@@ -17,6 +18,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class ArchiveListModel;

@@ -7,9 +7,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRadioButton>
-
 #include <QPalette>
+#include <QRadioButton>
 
 #include <algorithm>
 #include <limits>
