@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 600
 
 .PHONY: all deps configure build run test test-sanitize fuzz bench clean screenshots \
-	benchmark-list install uninstall deb deb-check
+	benchmark-list install uninstall deb deb-check fresh-check
 
 all: build
 
@@ -72,6 +72,12 @@ deb: build
 deb-check: deb
 	@./scripts/install-deps.sh --extra debootstrap
 	./scripts/check-deb.sh $(BUILD)
+
+# `make test` from a clean clone of HEAD inside a fresh Debian 12 (debootstrap), as a new
+# user's first run. Root and network; not part of `make test`.
+fresh-check:
+	@./scripts/install-deps.sh --extra debootstrap git
+	nice -n 10 ./scripts/check-fresh.sh
 
 # Listing and painting 100,000 archive entries in the main window.
 benchmark-list: build

@@ -3,7 +3,8 @@
 
 It opens an archive, extracts it over an existing file (overwrite prompt) with an encrypted
 entry (password prompt), opens the settings, adds a folder and compresses it, and checks
-the files each step leaves on disk. With --shots it saves PNGs of the main window, the
+the files each step leaves on disk, and that the program wrote nothing into its home folder
+(a fresh one, also its configuration folder). With --shots it saves PNGs of the main window, the
 compress list, each prompt and the settings dialog.
 
 Usage: drive_tesk.py PROGRAM [--shots DIR]      exits non-zero when a step fails
@@ -60,9 +61,11 @@ class Screen:
         subprocess.run(["import", "-window", "root", FAILURE_SHOT], capture_output=True)
         raise RuntimeError(f"timed out waiting for {what}")
 
-    def start(self, program):
+    def start(self, program, home):
+        """Starts the program with home as its home and configuration folder."""
+        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
         self.program = subprocess.Popen([program], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+                                        stderr=subprocess.DEVNULL, env=env)
 
     def window(self, title, seconds=15):
         """The X window id of the visible window whose title is exactly title."""
@@ -171,8 +174,11 @@ def drive(program, shots):
     screen = Screen()
     try:
         source, archive, dest = make_fixture(work)
-        screen.start(program)
-        main = screen.window(TITLE)
+        home = os.path.join(work, "home")
+        os.makedirs(home)
+        screen.start(program, home)
+        # The first start on a fresh machine builds the font cache: allow for it.
+        main = screen.window(TITLE, seconds=180)
 
         menu(screen, main, 0, 1)  # File > Open Zip Archive
         choose(screen, "Open Zip Archive", archive)
@@ -220,6 +226,12 @@ def drive(program, shots):
                 raise RuntimeError(f"unexpected archive: {sorted(names)}")
         if screen.program.poll() is not None:
             raise RuntimeError("the program ended")
+        # Tesk keeps no settings: nothing of it may land in the user's folders (caches aside).
+        written = [os.path.relpath(os.path.join(d, f), home)
+                   for d, _, files in os.walk(home) for f in files]
+        written = [w for w in written if not w.startswith(".cache" + os.sep)]
+        if written:
+            raise RuntimeError(f"written into the home folder: {written}")
     finally:
         screen.close()
         shutil.rmtree(work, ignore_errors=True)

@@ -19,7 +19,9 @@ for p in $PACKAGES; do
         *) missing="$missing $p" ;;
     esac
 done
-[ -z "$missing" ] && exit 0
+# The first start of a Qt program builds the font cache; do it here, not during the tests.
+warm_fonts() { if command -v fc-cache >/dev/null; then fc-cache >/dev/null 2>&1 || true; fi; }
+[ -z "$missing" ] && { warm_fonts; exit 0; }
 
 echo "Installing:$missing"
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
@@ -27,3 +29,4 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -qq --no-install-recommends $missing
+warm_fonts

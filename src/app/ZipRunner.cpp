@@ -1,6 +1,7 @@
 #include "ZipRunner.h"
 
 #include "Utf8Path.h"
+#include "ZipJobProgress.h"
 #include "cZip.h"
 
 #include <filesystem>
@@ -11,10 +12,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void RunOnce(cZip &zip, std::vector<std::string>::const_iterator first,
-             std::vector<std::string>::const_iterator last, const std::string &zipFile) {
+struct Run {
+    const ZipGroup *group;
+    size_t first, last;  // the group's specifications [first, last)
+};
+
+std::vector<Run> PlanRuns(const std::vector<ZipGroup> &groups, size_t maxPerRun) {
+    std::vector<Run> runs;
+    for (const ZipGroup &group : groups)
+        for (size_t start = 0; start < group.specs.size(); start += maxPerRun)
+            runs.push_back({&group, start, std::min(group.specs.size(), start + maxPerRun)});
+    return runs;
+}
+
+void RunOnce(cZip &zip, const Run &run, const std::string &zipFile) {
+    zip.BasePath(run.group->basePath);
+    zip.StoreFolderNames(run.group->storeFolderNames);
     zip.ClearFileSpecs();
-    for (auto it = first; it != last; ++it) zip.AddFileSpec(*it);
+    for (size_t i = run.first; i < run.last; ++i) zip.AddFileSpec(run.group->specs[i]);
     zip.ZipFile(zipFile);
     zip.Zip();
 }
@@ -48,25 +63,53 @@ private:
     fs::path path_;
 };
 
+// What a run is expected to add, counted before the runs so that progress spans them all:
+// a "*.*" specification stands for the files directly in its folder, any other for one file.
+ZipJobProgress::Amount Expected(const Run &run) {
+    ZipJobProgress::Amount amount;
+    for (size_t i = run.first; i < run.last; ++i) {
+        const std::string &spec = run.group->specs[i];
+        if (!spec.ends_with("*.*")) {
+            ++amount.entries;
+            continue;
+        }
+        const fs::path folder = platform::PathFromUtf8(run.group->basePath) /
+                                platform::PathFromUtf8(spec.substr(0, spec.size() - 3));
+        std::error_code ec;
+        for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (it->is_directory(ec)) continue;
+            ++amount.entries;
+            const auto size = it->file_size(ec);
+            if (!ec) amount.bytes += size;
+        }
+    }
+    return amount;
+}
+
 }  // namespace
 
-bool ZipInRuns(cZip &zip, const std::vector<std::string> &specs, const std::string &zipFile,
+bool ZipInRuns(cZip &zip, const std::vector<ZipGroup> &groups, const std::string &zipFile,
                size_t maxPerRun) {
     if (maxPerRun == 0) maxPerRun = 1;
-    if (specs.size() <= maxPerRun) {
-        RunOnce(zip, specs.begin(), specs.end(), zipFile);
+    const std::vector<Run> runs = PlanRuns(groups, maxPerRun);
+    if (runs.empty()) return false;
+    if (runs.size() == 1) {
+        RunOnce(zip, runs.front(), zipFile);
         return zip.Success();
     }
 
+    std::vector<ZipJobProgress::Amount> expected;
+    for (const Run &run : runs) expected.push_back(Expected(run));
+    ZipJobProgress progress(zip, expected);
     const fs::path target = platform::PathFromUtf8(zipFile);
     TemporaryArchive temporary(zip, TemporaryArchivePath(target));
     const std::string temporaryName = platform::Utf8FromPath(temporary.path());
     bool written = false;
-    for (size_t start = 0; start < specs.size(); start += maxPerRun) {
-        const size_t end = std::min(specs.size(), start + maxPerRun);
+    for (const Run &run : runs) {
         zip.AllowAppend(written);
-        RunOnce(zip, specs.begin() + static_cast<std::ptrdiff_t>(start),
-                specs.begin() + static_cast<std::ptrdiff_t>(end), temporaryName);
+        RunOnce(zip, run, temporaryName);
+        progress.RunEnded();
         if (zip.Success()) {
             written = true;
         } else if (zip.LastResult() != ZP_ERR_NOMATCH) {
@@ -78,5 +121,7 @@ bool ZipInRuns(cZip &zip, const std::vector<std::string> &specs, const std::stri
     if (!written) return false;
     std::error_code ec;
     fs::rename(temporary.path(), target, ec);
-    return !ec;
+    if (ec) return false;
+    progress.SendTotal();
+    return true;
 }

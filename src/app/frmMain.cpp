@@ -2,6 +2,7 @@
 
 #include "ArchiveListModel.h"
 #include "DialogStyle.h"
+#include "StatusLine.h"
 #include "TeskError.h"
 #include "Twips.h"
 #include "frmEncryption.h"
@@ -99,6 +100,7 @@ void frmMain::BuildControls() {
     Label1->setGeometry(twips::Rect(*this, 60, 2160, 8595, 375));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setTextFormat(Qt::PlainText);
+    status_ = std::make_unique<StatusLine>(*Label1);
 }
 
 void frmMain::BuildMenus() {
@@ -167,10 +169,7 @@ void frmMain::ClearLists() {
     Dir1->clear();
 }
 
-void frmMain::ShowProgress(const std::string &sMsg) {
-    Label1->setText(QString::fromStdString(sMsg));
-    QCoreApplication::processEvents();
-}
+void frmMain::ShowProgress(const std::string &sMsg) { status_->Show(sMsg); }
 
 void frmMain::mnuOpen_Click() {
     ClearLists();
@@ -209,7 +208,7 @@ void frmMain::ListZipContents(const QString &sFile) {
         row.name = QString::fromStdString(myUnZip.FileName(i));
         if (myUnZip.FileEncrypted(i)) row.name += QLatin1Char('+');
         row.size = myUnZip.FileSize(i);
-        row.packed = myUnZip.FilePackedSize(i);
+        row.packed = myUnZip.FileCompressedSize(i);
         row.date = myUnZip.FileDate(i);
         row.folder = QString::fromStdString(myUnZip.FileDirectory(i));
         rows.push_back(std::move(row));

@@ -3,10 +3,11 @@
 // window. Every command runs to its end on the UI thread; the engine objects' events are
 // answered here, with modal prompts where the user must decide.
 //
-// While an engine call or a folder walk runs, pending events are processed (so the window
-// repaints) but the menus are disabled and closing is refused, so no second command can
-// start. An error raised by an engine object or a picker ends the command with an error
-// message box; it never ends the program.
+// While an engine call or a folder walk runs, pending events are processed every tenth of a
+// second or so (so the window repaints and shows the latest message), but the menus are
+// disabled and closing is refused, so no second command can start. An error raised by an
+// engine object or a picker ends the command with an error message box; it never ends the
+// program.
 #pragma once
 
 #include "CommonDialog.h"
@@ -17,6 +18,8 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class ArchiveListModel;
 class QAction;
@@ -24,7 +27,9 @@ class QFrame;
 class QLabel;
 class QListWidget;
 class QTreeView;
+class StatusLine;
 class frmEncryption;
+struct ZipGroup;
 
 namespace platform {
 class FileChooser;
@@ -69,6 +74,7 @@ private:
     void ShowArchiveView();
     void ShowCompressList();
     void ClearLists();
+    std::vector<ZipGroup> CompressGroups() const;
 
     // Event handlers of the engine objects.
     void ShowProgress(const std::string &sMsg);
@@ -91,6 +97,7 @@ private:
     QFrame *Line1 = nullptr;
     QLabel *lblZipFile = nullptr;
     QLabel *Label1 = nullptr;
+    std::unique_ptr<StatusLine> status_;
 
     bool bDirMode = false;
     QString sSourceDir;

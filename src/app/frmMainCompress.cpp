@@ -2,6 +2,7 @@
 #include "ArchiveListModel.h"
 #include "EntryFormat.h"
 #include "PathSeparator.h"
+#include "StatusLine.h"
 #include "ZipRunner.h"
 #include "clsGetDirectories.h"
 #include "frmMainPrivate.h"
@@ -9,6 +10,8 @@
 
 #include <QListWidget>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -35,7 +38,7 @@ void frmMain::mnuAddDir_Click() {
 }
 
 void frmMain::ListSubDir(const QString &Path) {
-    clsGetDirectories lister([] { QCoreApplication::processEvents(); });
+    clsGetDirectories lister([this] { status_->Tick(); });
     QStringList rows;
     for (const std::string &path : lister.GetDirs(Path.toStdString()))
         rows << QString::fromStdString(path);
@@ -68,6 +71,33 @@ void frmMain::mnuAddFiles_Click() {
     }
 }
 
+// A folder row, in either mode, stands for the files directly in that folder, stored below
+// the chosen folder's parent as directory mode names them. File rows are stored by their
+// bare names, with no base folder.
+std::vector<ZipGroup> frmMain::CompressGroups() const {
+    const QString base = sSourceDir.left(sSourceDir.lastIndexOf(kSeparator) + 1);
+    ZipGroup files{std::string(), false, {}};
+    std::vector<ZipGroup> folders;
+    for (int row = 0; row < Dir1->count(); ++row) {
+        const QString spec = Dir1->item(row)->text();
+        if (!spec.endsWith(kSeparator)) {
+            files.specs.push_back(spec.toStdString());
+            continue;
+        }
+        // A folder outside the chosen one (none is listed today) has its own parent as base.
+        QString folderBase = base;
+        if (base.isEmpty() || !spec.startsWith(base))
+            folderBase = spec.left(spec.lastIndexOf(kSeparator, -2) + 1);
+        const std::string baseText = folderBase.toStdString();
+        auto group = std::find_if(folders.begin(), folders.end(),
+                                  [&](const ZipGroup &g) { return g.basePath == baseText; });
+        if (group == folders.end()) group = folders.insert(folders.end(), {baseText, true, {}});
+        group->specs.push_back((spec.mid(folderBase.size()) + QStringLiteral("*.*")).toStdString());
+    }
+    if (!files.specs.empty()) folders.insert(folders.begin(), std::move(files));
+    return folders;
+}
+
 void frmMain::mnuCompress_Click() {
     if (Dir1->count() == 0) return;
     myDialog.Filter(QStringLiteral("Zip Files (*.zip)|*.zip"));
@@ -82,28 +112,10 @@ void frmMain::mnuCompress_Click() {
     try {
         EngineBusy busy(*this, EngineBusy::kBusyPointer);
         myZip.Encrypt(!sZipPassword.empty());
-        QString base;
-        if (bDirMode) {
-            base = sSourceDir.left(sSourceDir.lastIndexOf(kSeparator) + 1);
-            myZip.BasePath(base.toStdString());
-            myZip.StoreFolderNames(true);
-        } else {
-            // Files mode always behaves as on first use: bare names, no base folder.
-            myZip.BasePath(std::string());
-            myZip.StoreFolderNames(false);
-        }
-        myZip.ClearFileSpecs();
-        std::vector<std::string> specs;
-        specs.reserve(static_cast<size_t>(Dir1->count()));
-        for (int row = 0; row < Dir1->count(); ++row) {
-            QString spec = Dir1->item(row)->text();
-            if (bDirMode) {
-                if (spec.startsWith(base)) spec.remove(0, base.size());
-                spec += QStringLiteral("*.*");
-            }
-            specs.push_back(spec.toStdString());
-        }
-        success = ZipInRuns(myZip, specs, zipFile.toStdString());
+        // A folder is compressed with every regular file in it; where a platform marks
+        // files hidden, those are the user's files all the same.
+        myZip.IncludeSystemAndHiddenFiles(true);
+        success = ZipInRuns(myZip, CompressGroups(), zipFile.toStdString());
     } catch (...) {
         ClearLists();
         sSourceDir.clear();

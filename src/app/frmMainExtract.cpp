@@ -52,6 +52,7 @@ void frmMain::mnuExtract_Click() {
 }
 
 void frmMain::OverwritePrompt(const std::string &sFile, int32_t &eResponse) {
+    status_->Flush();
     PromptPointer pointer;
     frmOverwrite prompt(this);
     prompt.TheCaption(QStringLiteral("Do you want to overwrite ") + QString::fromStdString(sFile) +
@@ -66,6 +67,8 @@ void frmMain::OverwritePrompt(const std::string &sFile, int32_t &eResponse) {
 }
 
 void frmMain::UnzipPasswordRequest(std::string &sPassword, bool &bCancel) {
+    // The engine's word on the last attempt ("incorrect password") shows beside the prompt.
+    status_->Flush();
     PromptPointer pointer;
     frmPassword prompt(this);
     prompt.exec();

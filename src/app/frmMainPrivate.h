@@ -1,6 +1,7 @@
 // Pieces of frmMain shared by its source files.
 #pragma once
 
+#include "StatusLine.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -46,6 +47,7 @@ public:
         if (pointer_ == kBusyPointer) QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     ~EngineBusy() {
+        window_.status_->Flush();  // the last message stays in view once the work ends
         if (pointer_ == kBusyPointer) QApplication::restoreOverrideCursor();
         window_.menuBar()->setEnabled(true);
         window_.busy_ = false;

@@ -1,5 +1,7 @@
 #include "CommonDialog.h"
 
+#include <algorithm>
+
 namespace {
 
 QString Nuls(int count) { return QString(count, QChar(0)); }
@@ -84,9 +86,10 @@ void CommonDialog::ShowFileChooser(Kind kind) {
 
     const QString chosen = kind == Kind::Open ? chooser_->OpenFile(request)
                                               : chooser_->SaveFile(request);
-    // A selection longer than the buffer fails the chooser: it reads as no selection.
-    if (chosen.isEmpty() || chosen.size() > kMaxFile - 1) return;
-    file_ = chosen + Nuls(kMaxFile - static_cast<int>(chosen.size()));
+    if (chosen.isEmpty()) return;
+    // The buffer grows to any selection: the choosers here have no limit of their own, and
+    // a selection cut short would leave out files the user picked.
+    file_ = chosen + Nuls(std::max(1, kMaxFile - static_cast<int>(chosen.size())));
 
     // The title buffer receives the bare name of a single choice.
     if (!chosen.contains(QChar(0))) {

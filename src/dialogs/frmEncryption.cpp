@@ -7,8 +7,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRadioButton>
 
+#include <algorithm>
 #include <limits>
 
 frmEncryption::frmEncryption(cZip &zip, std::string &password, QWidget *parent)
@@ -30,6 +32,8 @@ frmEncryption::frmEncryption(cZip &zip, std::string &password, QWidget *parent)
     Label1_ = new QLabel(QStringLiteral("Encryption Password  (empty = no encryption)"), Frame1_);
     Label1_->setObjectName(QStringLiteral("Label1"));
     Label1_->setGeometry(twips::Rect(*this, 120, 180, 4035, 435));
+    Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1_->setWordWrap(true);
 
     Frame2_ = new QGroupBox(QStringLiteral("Compression level"), this);
     Frame2_->setObjectName(QStringLiteral("Frame2"));
@@ -53,6 +57,7 @@ frmEncryption::frmEncryption(cZip &zip, std::string &password, QWidget *parent)
     // Opening steps.
     Label1_->setText(QStringLiteral("Encryption Password  (empty = no encryption)\n"
                                     "Password must be at least 6 char in length"));
+    FitHint();
     connect(txtPass_, &QLineEdit::textChanged, this, &frmEncryption::PasswordEdited);
     txtPass_->setText(QString::fromStdString(password_));
     PasswordEdited(txtPass_->text());
@@ -76,8 +81,29 @@ void frmEncryption::PasswordEdited(const QString &text) {
     const bool warn = length > 0 && length < kMinPasswordLength;
     if (warn != warning_) {
         warning_ = warn;
-        Label1_->setStyleSheet(warn ? QStringLiteral("color: #c00000;") : QString());
+        // A palette colour, not a style sheet: clearing a style sheet would also reset the
+        // label's font to the application's.
+        QPalette palette = Label1_->palette();
+        palette.setColor(QPalette::WindowText,
+                         warn ? QColor(0xc0, 0, 0) : Frame1_->palette().color(QPalette::WindowText));
+        Label1_->setPalette(palette);
     }
+}
+
+void frmEncryption::FitHint() {
+    // The hint starts below the frame's caption and border and is as tall as its lines;
+    // the box, the frames and the window move down or grow when the font needs it.
+    Frame1_->ensurePolished();
+    const int top = std::max(Label1_->y(), Frame1_->contentsRect().top());
+    const int lines = std::max(Label1_->height(), Label1_->heightForWidth(Label1_->width()));
+    Label1_->setGeometry(Label1_->x(), top, Label1_->width(), lines);
+    const int boxTop = std::max(txtPass_->y(), Label1_->geometry().bottom() + 2);
+    const int grow = boxTop - txtPass_->y();
+    if (grow <= 0) return;
+    txtPass_->move(txtPass_->x(), boxTop);
+    Frame1_->resize(Frame1_->width(), Frame1_->height() + grow);
+    Frame2_->move(Frame2_->x(), Frame2_->y() + grow);
+    setFixedSize(width(), height() + grow);
 }
 
 void frmEncryption::LevelSelected(int index) { zip_.CompressionLevel(kLevels[index]); }

@@ -37,6 +37,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void FitHint();
     void PasswordEdited(const QString &text);
     void LevelSelected(int index);
 

@@ -5,7 +5,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace platform {
 
@@ -59,6 +61,15 @@ void Prepare(QFileDialog &dialog, const FileRequest &request) {
 
 class QtFileChooser final : public FileChooser {
 public:
+    // The toolkit's file dialog reads and writes its folder history and view in the user's
+    // settings. Tesk keeps no settings, so they go to a folder of this run, removed at its
+    // end. Tesk itself has no settings object that this could redirect.
+    QtFileChooser() {
+        const QString path = state_.isValid() ? state_.path() : QStringLiteral("/dev/null");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
+    }
+
     QString OpenFile(const FileRequest &request) override {
         QFileDialog dialog;
         Prepare(dialog, request);
@@ -89,6 +100,9 @@ public:
         QString path = QDir::toNativeSeparators(QDir::cleanPath(folder));
         return path;
     }
+
+private:
+    QTemporaryDir state_;
 };
 
 }  // namespace

@@ -59,6 +59,9 @@ const ArchiveEntry &cUnzip::Entry(int32_t lIndex) const {
 std::string cUnzip::FileName(int32_t lIndex) const { return Entry(lIndex).FileName; }
 std::string cUnzip::FileDirectory(int32_t lIndex) const { return Entry(lIndex).FileDirectory; }
 int64_t cUnzip::FileSize(int32_t lIndex) const { return Entry(lIndex).FileSize; }
+int64_t cUnzip::FileCompressedSize(int32_t lIndex) const {
+    return Entry(lIndex).FileCompressedSize;
+}
 int32_t cUnzip::FileCompressionRatio(int32_t lIndex) const {
     return Entry(lIndex).FileCompressionRatio;
 }
@@ -136,14 +139,15 @@ void cUnzip::GetVersion(int32_t &lMajor, int32_t &lMinor, int32_t &lRevision, do
 }
 
 void cUnzip::AddEntry(const std::string &name, const std::string &folder, double date,
-                      int64_t size, int32_t crc, bool encrypted, int32_t ratio,
-                      const std::string &method) {
+                      int64_t size, int64_t compressedSize, int32_t crc, bool encrypted,
+                      int32_t ratio, const std::string &method) {
     if (name.empty()) return;
     ArchiveEntry entry;
     entry.FileName = name;
     entry.FileDirectory = folder;
     entry.FileDate = date;
     entry.FileSize = size;
+    entry.FileCompressedSize = compressedSize;
     entry.FileCRC = crc;
     entry.FileEncrypted = encrypted;
     entry.FileCompressionRatio = ratio;

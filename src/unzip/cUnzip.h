@@ -28,6 +28,7 @@ struct ArchiveEntry {
     std::string FileName;
     std::string FileDirectory;  // native separators; empty at the archive's root
     int64_t FileSize = 0;
+    int64_t FileCompressedSize = 0;  // as the engine reports it
     int32_t FileCompressionRatio = 0;
     std::string FileCompressionMethod;
     double FileDate = 0;  // days since 30 December 1899, time of day as the fraction
@@ -70,6 +71,9 @@ public:
     int64_t FileSize(int32_t lIndex) const;
     // FileSize x ratio / 100 toward zero; 0 for an index outside the list.
     int64_t FilePackedSize(int32_t lIndex) const;
+    // The entry's true compressed size, as the engine reports it (FilePackedSize is only as
+    // exact as the rounded ratio it comes from).
+    int64_t FileCompressedSize(int32_t lIndex) const;
     int32_t FileCompressionRatio(int32_t lIndex) const;
     double FileDate(int32_t lIndex) const;
     int32_t FileCRC(int32_t lIndex) const;
@@ -98,8 +102,8 @@ public:
 
     // Called by the engine module (mUnzip) only.
     void AddEntry(const std::string &name, const std::string &folder, double date,
-                  int64_t size, int32_t crc, bool encrypted, int32_t ratio,
-                  const std::string &method);
+                  int64_t size, int64_t compressedSize, int32_t crc, bool encrypted,
+                  int32_t ratio, const std::string &method);
     void RaiseCancel(const std::string &sMsg, bool &bCancel);
     void RaiseOverwritePrompt(const std::string &sFile, int32_t &eResponse);
     void RaisePasswordRequest(std::string &sPassword, bool &bCancel);

@@ -117,7 +117,7 @@ int32_t TESK_CALL PasswordCallback(char *buffer, int32_t bufferSize, const char 
     }
 }
 
-void TESK_CALL EntryCallback(uint64_t, uint64_t size, int32_t ratio, int32_t year,
+void TESK_CALL EntryCallback(uint64_t compressedSize, uint64_t size, int32_t ratio, int32_t year,
                              int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t,
                              const char *name, const char *method, uint32_t crc, int32_t flags) {
     try {
@@ -129,7 +129,7 @@ void TESK_CALL EntryCallback(uint64_t, uint64_t size, int32_t ratio, int32_t yea
         const bool encrypted = (static_cast<uint8_t>(flags) & UZ_ENTRY_ENCRYPTED) != 0;
         if (CurrentUnzip)
             CurrentUnzip->AddEntry(file, folder, date, static_cast<int64_t>(size),
-                                   static_cast<int32_t>(crc), encrypted,
+                                   static_cast<int64_t>(compressedSize), static_cast<int32_t>(crc), encrypted,
                                    static_cast<int16_t>(ratio),
                                    ReadBounded(method, kMethodBound));
     } catch (...) {

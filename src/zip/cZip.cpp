@@ -14,8 +14,9 @@ cZip::cZip() {
     StoreDirectories(false);
     StoreFolderNames(false);
     RecurseSubDirs(false);
-    // Set directly: LevelChar stays 0 until CompressionLevel is first written.
-    compressionLevel_ = 9;
+    // The engine reads a level character of 0 as its own default; the level shown is the
+    // level sent from the first run on.
+    CompressionLevel(9);
 }
 
 int16_t cZip::CompressionLevel() const { return compressionLevel_; }

@@ -34,6 +34,7 @@ public:
     cZip &operator=(const cZip &) = delete;
 
     void SetListener(cZipEvents *listener) { listener_ = listener; }
+    cZipEvents *Listener() const { return listener_; }
 
     int16_t CompressionLevel() const;
     void CompressionLevel(int16_t CLevel);

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "ZipJobProgress.h"
 #include "ZipRunner.h"
 #include "clsGetDirectories.h"
 #include "modPublic.h"
@@ -62,7 +63,9 @@ protected:
 };
 
 TEST_F(CompressTest, DirectoryModeStoresTheChosenFolderAndEverythingBelow) {
-    MakeFiles("data/photos", {"a.txt", "2003/x.txt", "2004/y.txt", "2004/raw/z.txt"});
+    // Dotfiles and dot-folders are ordinary files of the tree.
+    MakeFiles("data/photos", {"a.txt", "2003/x.txt", "2004/y.txt", "2004/raw/z.txt", ".env",
+                              ".git/config"});
     fs::create_directories(tmp.path() / "data/photos/empty");
     AddDirectory("data/photos");
 
@@ -70,7 +73,7 @@ TEST_F(CompressTest, DirectoryModeStoresTheChosenFolderAndEverythingBelow) {
     for (const auto &dir : clsGetDirectories().GetDirs(tmp / "data/photos"))
         expectedRows << QString::fromStdString(dir);
     EXPECT_EQ(CompressRows(), expectedRows);
-    EXPECT_EQ(CompressRows().size(), 5);
+    EXPECT_EQ(CompressRows().size(), 6);
     EXPECT_TRUE(CompressList()->isVisible());
     EXPECT_EQ(chooser.folderTitles.last(), QStringLiteral("Choose directory to compress"));
 
@@ -84,14 +87,14 @@ TEST_F(CompressTest, DirectoryModeStoresTheChosenFolderAndEverythingBelow) {
     cZip &zip = window.ZipObject();
     EXPECT_EQ(zip.BasePath(), tmp / "data/");
     EXPECT_TRUE(zip.StoreFolderNames());
-    ASSERT_EQ(zip.FileSpecCount(), 5);
-    for (int i = 1; i <= 5; ++i) {
+    ASSERT_EQ(zip.FileSpecCount(), 6);
+    for (int i = 1; i <= 6; ++i) {
         const std::string row = expectedRows[i - 1].toStdString();
         EXPECT_EQ(zip.FileSpec(i), row.substr((tmp / "data/").size()) + "*.*");
     }
     EXPECT_EQ(SortedNames(tmp / "out"),
-              (Names{"photos/2003/x.txt", "photos/2004/raw/z.txt", "photos/2004/y.txt",
-                     "photos/a.txt"}));
+              (Names{"photos/.env", "photos/.git/config", "photos/2003/x.txt",
+                     "photos/2004/raw/z.txt", "photos/2004/y.txt", "photos/a.txt"}));
     EXPECT_FALSE(ReadZip(tmp / "out").front().encrypted);
 }
 
@@ -136,14 +139,29 @@ TEST_F(CompressTest, AddFilesAppends) {
     AddFiles("g", {"c"});
     EXPECT_EQ(CompressRows(), QStringList({Path("f/b"), Path("f/a"), Path("g/c")}));
 
-    // After Add Directory the folder rows stay and the list turns into files mode.
+    // After Add Directory the folder rows stay and the list turns into files mode; a folder
+    // row brings the files directly in it, named as directory mode names them.
+    MakeFiles("g/sub", {"d"});
     AddDirectory("g");
     AddFiles("f", {"a"});
-    EXPECT_EQ(CompressRows(), QStringList({Path("g/"), Path("f/a")}));
+    EXPECT_EQ(CompressRows(), QStringList({Path("g/"), Path("g/sub/"), Path("f/a")}));
     // A cancelled Add Files changes nothing.
     chooser.openAnswers.push_back(QString());
     Trigger("mnuAddFiles");
-    EXPECT_EQ(CompressList()->count(), 2);
+    EXPECT_EQ(CompressList()->count(), 3);
+    ExpectSuccess(Compress(Path("mixed.zip")));
+    EXPECT_EQ(SortedNames(tmp / "mixed.zip"), (Names{"a", "g/c", "g/sub/d"}));
+
+    // Any number of picked files is added.
+    QStringList many;
+    for (int i = 0; i < 500; ++i) {
+        many << QStringLiteral("picked-file-number-%1.txt").arg(i);
+        WriteFile(tmp.path() / "many" / many.last().toStdString(), "x");
+    }
+    AddFiles("many", many);
+    EXPECT_EQ(CompressList()->count(), 500);
+    ExpectSuccess(Compress(Path("many.zip")));
+    EXPECT_EQ(SortedNames(tmp / "many.zip").size(), 500u);
 }
 
 TEST_F(CompressTest, TwoCompressionsEachHoldOnlyTheirOwnList) {
@@ -218,6 +236,9 @@ TEST_F(CompressTest, MoreFoldersThanOneEngineRunTakes) {
     EXPECT_EQ(CompressList()->count(), 1101);
     ExpectSuccess(Compress(Path("big.zip")));
     EXPECT_EQ(SortedNames(tmp / "big.zip").size(), 1100u);
+    // The closing line counts the whole job, not its last run.
+    EXPECT_TRUE(StatusLine().startsWith(QStringLiteral("total: 1100 added, 0 updated, 3290 bytes in")))
+        << StatusLine().toStdString();
     EXPECT_FALSE(window.ZipObject().AllowAppend());
     size_t files = 0;
     for (const auto &entry : fs::directory_iterator(tmp.path())) files += entry.is_regular_file();
@@ -226,23 +247,53 @@ TEST_F(CompressTest, MoreFoldersThanOneEngineRunTakes) {
 
 // The runs of a long list, with small runs: all or nothing.
 TEST_F(CompressTest, RunsAppendAndFailureLeavesNothing) {
-    MakeFiles("f", {"a", "b", "c", "d", "e"});
+    MakeFiles("f", {"a", "b", "c", "d", "e", "sub/s"});
     cZip &zip = window.ZipObject();
-    zip.BasePath(tmp / "f/");
-    zip.StoreFolderNames(false);
-    EXPECT_TRUE(ZipInRuns(zip, {"a", "b", "nothing*", "c", "d", "e"}, tmp / "runs.zip", 2));
-    EXPECT_EQ(SortedNames(tmp / "runs.zip"), (Names{"a", "b", "c", "d", "e"}));
+    const auto group = [&](std::vector<std::string> specs) {
+        return std::vector<ZipGroup>{{tmp / "f/", false, std::move(specs)}};
+    };
+    auto groups = group({"a", "b", "nothing*", "c", "d", "e"});
+    groups.push_back({tmp / "f/", true, {"sub/*.*"}});  // a group of its own base and names
+    EXPECT_TRUE(ZipInRuns(zip, groups, tmp / "runs.zip", 2));
+    EXPECT_EQ(SortedNames(tmp / "runs.zip"), (Names{"a", "b", "c", "d", "e", "sub/s"}));
     EXPECT_FALSE(zip.AllowAppend());
 
     const std::string before = testsupport::ReadFile(tmp.path() / "runs.zip");
-    EXPECT_FALSE(ZipInRuns(zip, {"x*", "y*", "z*"}, tmp / "runs.zip", 2));  // nothing matches
+    EXPECT_FALSE(ZipInRuns(zip, group({"x*", "y*", "z*"}), tmp / "runs.zip", 2));  // no match
     zip.Encrypt(true);  // no password is given: every run stops
-    EXPECT_FALSE(ZipInRuns(zip, {"a", "b", "c"}, tmp / "runs.zip", 2));
+    EXPECT_FALSE(ZipInRuns(zip, group({"a", "b", "c"}), tmp / "runs.zip", 2));
     zip.Encrypt(false);
     EXPECT_EQ(testsupport::ReadFile(tmp.path() / "runs.zip"), before);
     size_t entries = 0;
     for ([[maybe_unused]] const auto &entry : fs::directory_iterator(tmp.path())) ++entries;
     EXPECT_EQ(entries, 2u);  // f and runs.zip
+}
+
+// Over several runs, each run's progress counts the runs before it and the whole job.
+TEST(ZipJobProgress, CountsTheWholeJob) {
+    struct Recorder : cZipEvents {
+        std::vector<std::string> lines;
+        void Progress(int32_t, const std::string &sMsg) override { lines.push_back(sMsg); }
+    } recorder;
+    cZip zip;
+    zip.SetListener(&recorder);
+    {
+        ZipJobProgress job(zip, {{2, 100}, {3, 300}});
+        for (const char *line : {"  1 of 2 entries (50%)", "  adding: a (deflated 5%)",
+                                 "total: 2 added, 0 updated, 100 bytes in, 90 bytes out"})
+            zip.RaiseProgress(line);
+        job.RunEnded();
+        for (const char *line : {"  2 of 3 entries (50%)",
+                                 "total: 3 added, 1 updated, 300 bytes in, 200 bytes out"})
+            zip.RaiseProgress(line);
+        job.RunEnded();
+        job.SendTotal();
+    }
+    EXPECT_EQ(recorder.lines, (std::vector<std::string>{
+                                  "  1 of 5 entries (12%)", "  adding: a (deflated 5%)",
+                                  "  4 of 5 entries (62%)",
+                                  "total: 5 added, 1 updated, 400 bytes in, 290 bytes out"}));
+    EXPECT_EQ(zip.Listener(), &recorder);
 }
 
 }  // namespace

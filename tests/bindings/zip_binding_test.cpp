@@ -74,7 +74,7 @@ TEST_F(ZipBinding, FreshObjectRun) {
     const fake::ZipArchiveCall &run = fake::Zip().archives.at(0);
     EXPECT_FALSE(run.zipFile.has_value());
     EXPECT_FALSE(fake::Zip().rootDirsReceived.at(0).has_value());
-    EXPECT_EQ(Sent().LevelChar, 0);
+    EXPECT_EQ(Sent().LevelChar, '9');
     EXPECT_EQ(Sent().NoDirEntries, 1);
     EXPECT_EQ(Sent().JunkDirNames, 1);
     EXPECT_EQ(Sent().Recurse, 0);

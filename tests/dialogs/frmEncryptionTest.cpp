@@ -20,7 +20,7 @@ QRadioButton *Option(QWidget *w, int i) {
 TEST(frmEncryption, FirstOpeningSelectsMaximumAndWritesItBack) {
     cZip zip;
     std::string password;
-    EXPECT_EQ(zip.Options().LevelChar, 0);
+    EXPECT_EQ(zip.Options().LevelChar, '9');
     frmEncryption settings(zip, password);
     EXPECT_TRUE(Option(&settings, 3)->isChecked());
     EXPECT_EQ(zip.Options().LevelChar, '9');
@@ -49,10 +49,18 @@ TEST(frmEncryption, PasswordInForceIsWhatTheBoxShowsOrNone) {
     for (int i = 0; i < 3; ++i) QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_EQ(password, std::string());
     EXPECT_TRUE(settings.ShowsShortPasswordWarning());
-    EXPECT_FALSE(Child<QLabel>(&settings, "Label1")->styleSheet().isEmpty());
+    auto *hint = Child<QLabel>(&settings, "Label1");
+    const QFont font = hint->font();
+    EXPECT_NE(hint->palette().color(QPalette::WindowText),
+              settings.palette().color(QPalette::WindowText));
     box->clear();
     EXPECT_EQ(password, std::string());
     EXPECT_FALSE(settings.ShowsShortPasswordWarning());
+    // The hint keeps its font, fits its two lines, and starts below the frame's border.
+    EXPECT_EQ(hint->font(), font);
+    EXPECT_GE(hint->height(), hint->heightForWidth(hint->width()));
+    EXPECT_GE(hint->y(), hint->parentWidget()->contentsRect().top());
+    EXPECT_LE(hint->geometry().bottom(), box->y());
     // Characters count, not bytes: six accented letters are enough.
     box->setText(QString::fromUtf8("\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"));
     EXPECT_EQ(password, "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9");
