@@ -1,5 +1,7 @@
 #include "EntryDecoder.h"
 
+#include "MethodDecoder.h"
+
 #include <algorithm>
 #include <libdeflate.h>
 #include <new>
@@ -66,7 +68,7 @@ bool EntryDecoder::FitsInMemory(const CentralEntry &entry) {
 }
 
 DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
-    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    const bool raw = ReadsCompressed(entry);
     if (!raw && !zip_compression_method_supported(entry.method, 0))
         return Fail(DecodeStatus::Unsupported);
     // libzip leaks the entry's reading source when asked to open an entry whose encryption
@@ -83,7 +85,7 @@ DecodeResult EntryDecoder::Check(uint64_t index, const CentralEntry &entry) {
 
 DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const char *password,
                                 zip_file_t *&file) {
-    const bool raw = entry.method == kMethodStored || entry.method == kMethodDeflated;
+    const bool raw = ReadsCompressed(entry);
     if (DecodeResult checked = Check(index, entry); checked.status != DecodeStatus::Ok) return checked;
     if (!inflater_) return Fail(DecodeStatus::NoMemory);
     // Raw reads give decrypted but still compressed bytes; libzip checks nothing on them.
@@ -103,8 +105,13 @@ DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const
     }
 }
 
+bool EntryDecoder::ReadsCompressed(const CentralEntry &entry) {
+    return entry.method == kMethodStored || entry.method == kMethodDeflated ||
+           HasMethodDecoder(entry.method);
+}
+
 bool EntryDecoder::ReadsRaw(const CentralEntry &entry) {
-    return !entry.encrypted() && (entry.method == kMethodStored || entry.method == kMethodDeflated);
+    return !entry.encrypted() && ReadsCompressed(entry);
 }
 
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
@@ -214,6 +221,8 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
 
 DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool inflate,
                                   OutputSink &sink) {
+    if (auto decoder = MakeMethodDecoder({entry.method, entry.flags, entry.size}))
+        return StreamMethod(next, entry, *decoder, sink);
     if (!Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
     z_stream stream{};
     if (inflate && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(DecodeStatus::NoMemory);
@@ -264,6 +273,34 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
         }
     }
     if (inflate && !streamDone) return Fail(DecodeStatus::BadData);
+    if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
+    if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
+    return FinishSink(sink);
+}
+
+DecodeResult EntryDecoder::StreamMethod(const NextInput &next, const CentralEntry &entry,
+                                        MethodDecoder &decoder, OutputSink &sink) {
+    uint32_t crc = 0;
+    uint64_t length = 0;
+    DecodeResult failed;
+    const MethodStatus status = decoder.Run(next, [&](const uint8_t *data, size_t size) {
+        if (size > entry.size - length) {
+            failed = Fail(DecodeStatus::SizeMismatch);
+            return false;
+        }
+        crc = libdeflate_crc32(crc, data, size);
+        length += size;
+        if (sink.Write(data, size)) return true;
+        failed = Fail(DecodeStatus::OutputError, sink.error());
+        return false;
+    });
+    switch (status) {
+    case MethodStatus::Ok: break;
+    case MethodStatus::OutputStopped: return failed;
+    case MethodStatus::InputFailed: return Fail(DecodeStatus::BadData, kReadFailed);
+    case MethodStatus::NoMemory: return Fail(DecodeStatus::NoMemory);
+    case MethodStatus::BadData: return Fail(DecodeStatus::BadData);
+    }
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
     if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
     return FinishSink(sink);
