@@ -151,3 +151,52 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<MethodRow> &info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// No common archiver writes length code 285 (3 plus 16 extra bits): a hand-made stream of
+// fixed-code blocks has it, distance codes 30 and 31, code 284 reaching 258, and a distance
+// before the start of the output, which is refused.
+TEST(Deflate64, LongLengthsAndFarDistancesDecodeAndDistancesBeforeTheStartFail) {
+    TempDir tmp;
+    const auto made = Craft("archive, expected = " + ShellQuote(tmp / "d.zip") + ", " +
+                            ShellQuote(tmp / "expected") + R"(
+import zlib
+class Bits:
+    def __init__(self): self.value, self.count = 0, 0
+    def put(self, value, count): self.value |= value << self.count; self.count += count
+    def code(self, code, length): self.put(int(format(code, '0%db' % length)[::-1], 2), length)
+    def symbol(self, s):  # the fixed literal/length code
+        if s < 144: self.code(0x30 + s, 8)
+        elif s < 256: self.code(0x190 + s - 144, 9)
+        elif s < 280: self.code(s - 256, 7)
+        else: self.code(0xC0 + s - 280, 8)
+    def bytes(self): return self.value.to_bytes((self.count + 7) // 8, 'little')
+
+def stream(steps):
+    b, out = Bits(), bytearray()
+    b.put(1, 1); b.put(1, 2)
+    for step in steps:
+        if isinstance(step, int):
+            b.symbol(step); out.append(step); continue
+        (symbol, extra, bits), (code, dextra, dbits), length, distance = step
+        b.symbol(symbol); b.put(extra, bits); b.code(code, 5); b.put(dextra, dbits)
+        for _ in range(length): out.append(out[-distance] if distance <= len(out) else 0)
+    b.symbol(256)
+    return b.bytes(), bytes(out)
+
+good, output = stream(list(range(256)) + [
+    ((285, 65535, 16), (15, 63, 6), 65538, 256),       # 3 + 65535, distance 193 + 63
+    ((285, 297, 16), (30, 7231, 14), 300, 40000),      # distance 32769 + 7231
+    ord('z'),
+    ((284, 31, 5), (31, 16383, 14), 258, 65536)])      # 227 + 31, distance 49153 + 16383
+bad, _ = stream([ord('a'), ((257, 0, 0), (1, 0, 0), 3, 2)])
+zipcraft.raw(archive, [
+    {'name': b'long.bin', 'data': good, 'method': 9, 'size': len(output), 'crc': zlib.crc32(output)},
+    {'name': b'before.bin', 'data': bad, 'method': 9, 'size': 4, 'crc': 0}])
+open(expected, 'wb').write(output)
+)");
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    Harness h;
+    EXPECT_EQ(h.Extract(tmp / "d.zip", tmp / "out"), UZ_ERR_BADZIP);
+    EXPECT_TRUE(h.HasMessage("error: before.bin: corrupt data")) << h.AllMessages();
+    EXPECT_EQ(testsupport::ReadFile(tmp / "out/long.bin"), testsupport::ReadFile(tmp / "expected"));
+}
