@@ -170,7 +170,8 @@ MethodStatus Deflate64Decoder::Stored() {
         --left;
         if (Overran()) return MethodStatus::BadData;
     }
-    bits_ = 0;  // may hold a look-ahead of the input's next bytes, which are copied below
+    // The buffer is empty now, but may still hold a look-ahead of the bytes copied below.
+    if (left > 0) bits_ = 0;
     while (left > 0) {
         if (next_ == end_) {
             if (inputEnded_) return MethodStatus::BadData;

@@ -154,8 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // No common archiver writes length code 285 (3 plus 16 extra bits): a hand-made stream of
 // fixed-code blocks has it, distance codes 30 and 31, code 284 reaching 258, and a distance
-// before the start of the output, which is refused.
-TEST(Deflate64, LongLengthsAndFarDistancesDecodeAndDistancesBeforeTheStartFail) {
+// before the start of the output, which is refused. Empty and short stored blocks come from
+// flushes.
+TEST(Deflate64, HandMadeStreamsDecodeAndADistanceBeforeTheStartFails) {
     TempDir tmp;
     const auto made = Craft("archive, expected = " + ShellQuote(tmp / "d.zip") + ", " +
                             ShellQuote(tmp / "expected") + R"(
@@ -189,14 +190,24 @@ good, output = stream(list(range(256)) + [
     ord('z'),
     ((284, 31, 5), (31, 16383, 14), 258, 65536)])      # 227 + 31, distance 49153 + 16383
 bad, _ = stream([ord('a'), ((257, 0, 0), (1, 0, 0), 3, 2)])
+# Flushes between pieces leave empty and short stored blocks; random bytes leave no match
+# long enough for length code 285, which deflate reads differently.
+noise = bytes((i * 2654435761 >> 13) & 255 for i in range(5000))
+deflater, flushed = zlib.compressobj(1, zlib.DEFLATED, -15), b''
+for piece in (noise[:3], b'', noise[3:40], noise[40:]):
+    flushed += deflater.compress(piece) + deflater.flush(zlib.Z_SYNC_FLUSH)
+flushed += deflater.flush()
 zipcraft.raw(archive, [
+    {'name': b'flushed.bin', 'data': flushed, 'method': 9, 'size': len(noise), 'crc': zlib.crc32(noise)},
     {'name': b'long.bin', 'data': good, 'method': 9, 'size': len(output), 'crc': zlib.crc32(output)},
     {'name': b'before.bin', 'data': bad, 'method': 9, 'size': 4, 'crc': 0}])
 open(expected, 'wb').write(output)
+open(expected + '-flushed', 'wb').write(noise)
 )");
     ASSERT_EQ(made.exitCode, 0) << made.output;
     Harness h;
     EXPECT_EQ(h.Extract(tmp / "d.zip", tmp / "out"), UZ_ERR_BADZIP);
     EXPECT_TRUE(h.HasMessage("error: before.bin: corrupt data")) << h.AllMessages();
     EXPECT_EQ(testsupport::ReadFile(tmp / "out/long.bin"), testsupport::ReadFile(tmp / "expected"));
+    EXPECT_EQ(testsupport::ReadFile(tmp / "out/flushed.bin"), testsupport::ReadFile(tmp / "expected-flushed"));
 }
