@@ -267,6 +267,13 @@ def machine():
 
 def write_results(args, rounds, verdicts, sections, finished):
     """Writes what was measured so far, so that an interrupted run still leaves results."""
+    # The compression methods' section comes from bench_methods.py: keep it.
+    kept = ""
+    if os.path.exists(args.out):
+        with open(args.out) as f:
+            old = f.read()
+        at = old.find("\n## Compression methods (bench_methods.py)")
+        kept = old[at:] if at >= 0 else ""
     with open(args.out, "w") as f:
         f.write("# Benchmark results\n\n")
         if not finished:
@@ -284,6 +291,7 @@ def write_results(args, rounds, verdicts, sections, finished):
                 "`7zz a -tzip -mx=N -mmt=on`, `7zz x`, `bsdtar --format zip` and python's "
                 "zipfile.\n\n")
         f.write("\n".join(sections))
+        f.write(kept)
 
 
 def main():
