@@ -307,6 +307,13 @@ def machine():
 
 def write_results(args, rounds, verdicts, sections, finished):
     """Writes what was measured so far, so that an interrupted run still leaves results."""
+    # The compression methods' section comes from bench_methods.py: keep it.
+    kept = ""
+    if os.path.exists(args.out):
+        with open(args.out) as f:
+            old = f.read()
+        at = old.find("\n## Compression methods (bench_methods.py)")
+        kept = old[at:] if at >= 0 else ""
     with open(args.out, "w") as f:
         f.write("# Benchmark results\n\n")
         if not finished:
@@ -328,6 +335,7 @@ def write_results(args, rounds, verdicts, sections, finished):
                 "command to its closing message, beside the same work with the same options "
                 "handed to the engine objects without the window.\n\n")
         f.write("\n".join(sections))
+        f.write(kept)
 
 
 def main():

@@ -38,7 +38,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window-system plugins are a package of their own that the libraries do not pull in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# LZMA entries need liblzma's LZMA1EXT filter (5.4), newer than its symbols show.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, liblzma5 (>= 5.4.0)")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -4,6 +4,7 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev libdeflate-dev zlib1g-dev libbz2-dev \
+liblzma-dev libzstd-dev zstd \
 libgtest-dev libgmock-dev zip unzip 7zip libarchive-tools python3 xvfb xauth \
 xdotool imagemagick x11-utils desktop-file-utils appstream dpkg-dev"
 if [ "${1:-}" = "--extra" ]; then

@@ -1,6 +1,7 @@
 #include "EntryDecoder.h"
 
 #include "Bzip2Stream.h"
+#include "MethodDecoder.h"
 
 #include <algorithm>
 #include <libdeflate.h>
@@ -65,7 +66,7 @@ bool Grow(std::vector<uint8_t> &buffer, uint64_t size) {
 // decompressed here: libzip checks no CRC on that path, which AE-2 entries need.
 bool DecryptsOnly(const CentralEntry &entry) {
     return entry.method == kMethodStored || entry.method == kMethodDeflated ||
-           entry.method == kMethodBzip2;
+           entry.method == kMethodBzip2 || HasMethodDecoder(entry.method);
 }
 
 // Salt, password verifier and authentication code of an AES entry, in bytes.
@@ -126,8 +127,13 @@ DecodeResult EntryDecoder::Open(uint64_t index, const CentralEntry &entry, const
     }
 }
 
+bool EntryDecoder::ReadsCompressed(const CentralEntry &entry) {
+    return entry.method == kMethodStored || entry.method == kMethodDeflated ||
+           HasMethodDecoder(entry.method);
+}
+
 bool EntryDecoder::ReadsRaw(const CentralEntry &entry) {
-    return !entry.encrypted() && (entry.method == kMethodStored || entry.method == kMethodDeflated);
+    return !entry.encrypted() && ReadsCompressed(entry);
 }
 
 DecodeResult EntryDecoder::Decode(uint64_t index, const CentralEntry &entry,
@@ -241,6 +247,8 @@ DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLeng
 
 DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &entry, bool compressed,
                                   OutputSink &sink) {
+    if (auto decoder = MakeMethodDecoder({entry.method, entry.flags, entry.size}))
+        return StreamMethod(next, entry, *decoder, sink);
     if (!Grow(output_, kChunk)) return Fail(DecodeStatus::NoMemory);
     const bool inflate = compressed && entry.method == kMethodDeflated;
     const bool bunzip = compressed && entry.method == kMethodBzip2;
@@ -317,6 +325,34 @@ DecodeResult EntryDecoder::Stream(const NextInput &next, const CentralEntry &ent
     DecodeResult finished = FinishSink(sink);
     if (finished.status == DecodeStatus::Ok) finished.beyondRecordedSize = length - entry.size;
     return finished;
+}
+
+DecodeResult EntryDecoder::StreamMethod(const NextInput &next, const CentralEntry &entry,
+                                        MethodDecoder &decoder, OutputSink &sink) {
+    uint32_t crc = 0;
+    uint64_t length = 0;
+    DecodeResult failed;
+    const MethodStatus status = decoder.Run(next, [&](const uint8_t *data, size_t size) {
+        if (size > entry.size - length) {
+            failed = Fail(DecodeStatus::SizeMismatch);
+            return false;
+        }
+        crc = libdeflate_crc32(crc, data, size);
+        length += size;
+        if (sink.Write(data, size)) return true;
+        failed = Fail(DecodeStatus::OutputError, sink.error());
+        return false;
+    });
+    switch (status) {
+    case MethodStatus::Ok: break;
+    case MethodStatus::OutputStopped: return failed;
+    case MethodStatus::InputFailed: return Fail(DecodeStatus::BadData, kReadFailed);
+    case MethodStatus::NoMemory: return Fail(DecodeStatus::NoMemory);
+    case MethodStatus::BadData: return Fail(DecodeStatus::BadData);
+    }
+    if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
+    if (length != entry.size) return Fail(DecodeStatus::SizeMismatch);
+    return FinishSink(sink);
 }
 
 DecodeResult EntryDecoder::FinishSink(OutputSink &sink) {

@@ -1,5 +1,6 @@
 // Decoding of one entry's data: decryption through libzip, inflation with libdeflate (in
-// memory) or zlib (streamed), and the checks that libzip skips on that path.
+// memory) or zlib (streamed), the other methods through MakeMethodDecoder (streamed), and
+// the checks that libzip skips on that path.
 #pragma once
 
 #include "ArchiveFile.h"
@@ -15,6 +16,8 @@
 struct libdeflate_decompressor;
 
 namespace tesk::unzip {
+
+class MethodDecoder;
 
 enum class DecodeStatus {
     Ok,
@@ -70,6 +73,9 @@ public:
     static bool FitsInMemory(const CentralEntry &entry);
     // Entries read from the archive file without libzip.
     static bool ReadsRaw(const CentralEntry &entry);
+    // Entries whose method the engine decodes itself: libzip gives their bytes as stored
+    // (decrypted when need be).
+    static bool ReadsCompressed(const CentralEntry &entry);
     // For an entry that is not encrypted and fits in memory: the checked bytes in out
     // (resized to the entry's size on success).
     DecodeResult DecodeToMemory(const CentralEntry &entry, uint64_t dataStart,
@@ -94,6 +100,9 @@ private:
     // compressed: the data still needs decompressing (stored, deflated or BZip2).
     DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool compressed,
                         OutputSink &sink);
+    // Stream for the methods of MakeMethodDecoder, with the same checks.
+    DecodeResult StreamMethod(const NextInput &next, const CentralEntry &entry,
+                              MethodDecoder &decoder, OutputSink &sink);
     DecodeResult FinishSink(OutputSink &sink);
 
     zip_t *zip_;

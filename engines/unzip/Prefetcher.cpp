@@ -1,5 +1,6 @@
 #include "Prefetcher.h"
 
+#include "MethodDecoder.h"
 #include "Progress.h"
 
 #include <algorithm>
@@ -17,7 +18,8 @@ Prefetcher::Prefetcher(const ArchiveFile &archive, const CentralDirectory &direc
         const CentralEntry &entry = directory.entries()[index];
         if (checks[index].fault == EntryFault::None && !entry.encrypted() && !entry.isFolder() &&
             !entry.isSymlink() &&
-            (EntryDecoder::FitsInMemory(entry) || entry.method == kMethodDeflated)) {
+            (EntryDecoder::FitsInMemory(entry) || entry.method == kMethodDeflated ||
+             HasMethodDecoder(entry.method))) {
             plan_.push_back(index);
             anyStream = anyStream || Streams(plan_.size() - 1);
         }

@@ -30,9 +30,9 @@ struct Prefetched {
 // Each worker has its own decoder, reads the mapping and never calls back. Together they
 // hold at most kBudget bytes of entries decoded or being decoded beyond the one the
 // calling thread needs next, which may always be decoded. Only entries that need no
-// password are decoded ahead: whole when they fit in memory, else (deflated ones) as a
-// stream of chunks, kStreamBound bytes at most in its queue; the calling thread decodes
-// the others itself. Take must be called with rising indices; planned entries it passes
+// password are decoded ahead: whole when they fit in memory, else (deflated ones and the
+// methods of MakeMethodDecoder) as a stream of chunks, kStreamBound bytes at most in its
+// queue; the calling thread decodes the others itself. Take must be called with rising indices; planned entries it passes
 // over are dropped.
 class Prefetcher {
 public:

@@ -30,7 +30,8 @@ def make(path, entries):
 
 
 def raw(path, entries, zip64_size=None):
-    """entries: dicts with name (bytes), data (bytes), and optionally flags, mode,
+    """entries: dicts with name (bytes), data (bytes), and optionally method (the data is
+    then given already compressed), flags, mode,
     comment (bytes), local_name (bytes, for a disagreeing local header), crc (a wrong CRC) and size (a
     declared size), both written to the local and the central header, same_offset_as (index of an earlier entry whose local header this
     entry's central record points at). zip64_size gives the first entry that declared
@@ -41,6 +42,7 @@ def raw(path, entries, zip64_size=None):
     for i, e in enumerate(entries):
         name, data = e['name'], e['data']
         flags = e.get('flags', 0)
+        method = e.get('method', 0)
         crc = e.get('crc', zlib.crc32(data))
         size = e.get('size', len(data))
         extra = b''
@@ -52,13 +54,13 @@ def raw(path, entries, zip64_size=None):
         else:
             offset = len(out)
             local_name = e.get('local_name', name)
-            out += struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, flags, 0, 0x5000, 0x50B1,
+            out += struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, flags, method, 0x5000, 0x50B1,
                                crc, len(data), size, len(local_name), 0)
             out += local_name + data
         offsets.append(offset)
         mode = e.get('mode', 0o100644)
         comment = e.get('comment', b'')
-        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x0314, 45, flags, 0, 0x5000,
+        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x0314, 45, flags, method, 0x5000,
                                0x50B1, crc, len(data), size, len(name), len(extra), len(comment),
                                0, 0, mode << 16, offset)
         central += name + extra + comment
