@@ -6,27 +6,10 @@ set -eu
 build=$(cd "$1" && pwd)
 top=$(cd "$(dirname "$0")/.." && pwd)
 deb=$(ls "$build"/tesk_*.deb | head -n 1)
-mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
-root=$(mktemp -d /var/tmp/tesk-deb-XXXXXX)
-# Only fresh file systems are mounted inside (no bind of the host's folders), and removal
-# never crosses into a mounted one, so cleaning up cannot touch the host.
-cleanup() {
-    for p in /proc/[0-9]*; do
-        [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && kill -9 "${p#/proc/}" 2>/dev/null
-    done
-    sleep 1
-    for m in dev/shm proc; do
-        mountpoint -q "$root/$m" && { umount "$root/$m" || umount -l "$root/$m"; }
-    done
-    rm -rf --one-file-system "$root"
-}
-trap cleanup EXIT INT TERM
+. "$top/scripts/fresh-root.sh"
 
-echo "== debootstrap bookworm into $root"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >/dev/null
-mountpoint -q "$root/proc" || mount -t proc proc "$root/proc"
-mkdir -p "$root/dev/shm"
-mount -t tmpfs shm "$root/dev/shm"
+echo "== debootstrap bookworm"
+fresh_root deb
 cp "$deb" "$root/tmp/tesk.deb"
 cp "$top/scripts/drive_tesk.py" "$root/tmp/"
 

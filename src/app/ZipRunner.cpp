@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 struct Run {
     const ZipGroup *group;
-    size_t first, last;  // the group's specifications [first, last)
+    size_t first, last;  // the group's file specs [first, last)
 };
 
 std::vector<Run> PlanRuns(const std::vector<ZipGroup> &groups, size_t maxPerRun) {
@@ -64,7 +64,7 @@ private:
 };
 
 // What a run is expected to add, counted before the runs so that progress spans them all:
-// a "*.*" specification stands for the files directly in its folder, any other for one file.
+// a "*.*" file spec stands for the files directly in its folder, any other for one file.
 ZipJobProgress::Amount Expected(const Run &run) {
     ZipJobProgress::Amount amount;
     for (size_t i = run.first; i < run.last; ++i) {

@@ -1,5 +1,5 @@
 // Writing one archive from any number of file specifications, in groups with their own base
-// folder, although the zip engine takes one base and at most 1023 specifications per run.
+// folder, although the zip engine takes one base and at most 1023 file specs per run.
 #pragma once
 
 #include <cstddef>
