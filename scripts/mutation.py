@@ -12,7 +12,9 @@ The candidates are every such change in the sources, shuffled with a fixed seed;
 is the first COUNT that compile. A mutant that does not compile is logged and replaced by
 the next candidate, so the same sources always give the same sample, whatever the tests.
 
-Usage: scripts/mutation.py [--count N] [--seed S] [--build DIR] [--jobs J]
+Usage: scripts/mutation.py [--count N] [--seed S] [--build DIR] [--jobs J] [--again LOG]
+--again LOG runs only the mutants an earlier log.txt lists as surviving (to try new tests on
+them), with its report in DIR/mutation-again.
 Writes DIR/mutation/log.txt (a line per mutant), DIR/mutation/NNN.log (each mutant's diff
 and test output) and DIR/mutation/summary.txt (figures and the surviving mutants).
 """
@@ -170,14 +172,21 @@ def main():
     ap.add_argument("--seed", type=int, default=20261207)
     ap.add_argument("--build", default=os.path.join(TOP, "build-mutation"))
     ap.add_argument("--jobs", type=int, default=2)
+    ap.add_argument("--again", help="a log.txt: run only the mutants it lists as surviving")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
-    report = os.path.join(build, "mutation")
+    report = os.path.join(build, "mutation-again" if args.again else "mutation")
     os.makedirs(report, exist_ok=True)
     os.environ.setdefault("CCACHE_BASEDIR", TOP)
 
     cands = all_candidates()
     random.Random(args.seed).shuffle(cands)
+    if args.again:
+        with open(args.again, encoding="utf-8") as f:
+            wanted = [m.groups() for m in re.finditer(r"^\d+ SURVIVED (\S+)\s+(\w+): .*  ->  (.*)  \[", f.read(), re.M)]
+        cands = [c for c in cands for w in wanted
+                 if (w[0], w[1], w[2]) == ("%s:%d" % (c[0], c[1] + 1), c[2], c[3].strip() or "(dropped)")]
+        args.count = len(cands)
     print("%d candidate mutants; sampling %d with seed %d" % (len(cands), args.count, args.seed),
           flush=True)
 
