@@ -145,7 +145,7 @@ TEST_F(ZipBinding, FileSpecsAreNumberedFromOne) {
     EXPECT_EQ(zip.AddFileSpec("a/*.*"), 0);
     EXPECT_EQ(zip.FileSpecCount(), 3);
     EXPECT_EQ(zip.FileSpec(1), "a/*.*");
-    for (int32_t bad : {0, 4}) EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.FileSpec(bad); }), "9 tesk.VBZip");
+    for (int32_t bad : {0, 4}) EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.FileSpec(bad); }), "9 tesk.cZip");
     zip.Zip();
     const fake::ZipArchiveCall &run = fake::Zip().archives.back();
     EXPECT_EQ(run.count, 3);
