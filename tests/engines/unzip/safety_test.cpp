@@ -1,9 +1,11 @@
 // Nothing is written outside the destination, through a link, over another entry, or
 // from data that did not check out; damaged archives leave existing files alone.
+#include "Mount.h"
 #include "UnzipHarness.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace unziptest;
 using testsupport::ReadFile;
@@ -110,6 +112,23 @@ TEST(Safety, ArchiveTruncatedDuringExtractionFailsCleanly) {
     EXPECT_EQ(fs::file_size(tmp / "out/e0.bin"), 3u << 20);
     for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(tmp / ("out/e" + std::to_string(i) + ".bin")), "mine");
     EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"e0.bin", "e1.bin", "e2.bin", "e3.bin"}));
+}
+
+TEST(Safety, UnwritableDestinationFailsEachFileByName) {
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(tmp / "a.zip") +
+                    ", [{'name': 'a.txt', 'data': 'a'}, {'name': 'b.txt', 'data': 'b' * 5000}])").exitCode, 0);
+    fs::create_directories(tmp / "out");
+    fs::permissions(tmp / "out", fs::perms::owner_read | fs::perms::owner_exec);
+    const testsupport::Mount readOnly(tmp / "out");  // root writes into a folder of any mode
+    if (::geteuid() == 0 && !readOnly.ok()) GTEST_SKIP() << "cannot bind-mount read-only here";
+    Harness h;
+    h.options.MessageLevel = 1;
+    EXPECT_EQ(h.Extract(tmp / "a.zip", tmp / "out"), UZ_ERR_WRITE);
+    const std::string why = ::geteuid() == 0 ? "Read-only file system" : "Permission denied";
+    EXPECT_EQ(h.AllMessages(), "error: a.txt: cannot create file: " + why + "\nerror: b.txt: cannot create file: " +
+                                   why + "\nDone: 0 extracted, 0 skipped, 2 failed\n");
+    EXPECT_TRUE(NamesIn(tmp / "out").empty());
 }
 
 TEST(Safety, KilledPartWayLeavesTheExistingFileAndOnlyAHiddenTemporaryFile) {
