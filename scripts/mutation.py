@@ -123,13 +123,22 @@ def all_candidates():
     return out
 
 
+RUNNING = []  # the child being waited for, killed with its group when the sampler is stopped
+
+
 def run(cmd, timeout=None, cwd=None):
+    p = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         start_new_session=True)
+    RUNNING[:] = [p]
     try:
-        p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           timeout=timeout, start_new_session=True)
-        return p.returncode, p.stdout.decode(errors="replace"), False
-    except subprocess.TimeoutExpired as e:
-        return None, (e.stdout or b"").decode(errors="replace"), True
+        out, _ = p.communicate(timeout=timeout)
+        return p.returncode, out.decode(errors="replace"), False
+    except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        out, _ = p.communicate()
+        return None, out.decode(errors="replace"), True
+    finally:
+        RUNNING[:] = []
 
 
 def configure(build, jobs):
@@ -212,6 +221,8 @@ def main():
             current["path"] = None
 
     def on_signal(signum, _frame):
+        for p in RUNNING:
+            os.killpg(p.pid, signal.SIGKILL)
         restore()
         sys.exit(128 + signum)
 
