@@ -199,19 +199,6 @@ def main():
     print("%d candidate mutants; sampling %d with seed %d" % (len(cands), args.count, args.seed),
           flush=True)
 
-    configure(build, args.jobs)
-    ok, out = build_all(build, args.jobs)
-    if not ok:
-        sys.exit("the unchanged tree does not build:\n" + out[-4000:])
-    limits = {}
-    for exe in [COMMON, UNZIP, ZIP, HOSTILE, BINDINGS, NOENGINE]:
-        t0 = time.time()
-        rc, out, _ = run([os.path.join(build, exe), "--gtest_brief=1"],
-                         cwd=os.path.dirname(os.path.join(build, exe)))
-        if rc != 0:
-            sys.exit("the tests fail on the unchanged tree (%s):\n%s" % (exe, out[-4000:]))
-        limits[exe] = 3 * (time.time() - t0) + 30
-
     current = {"path": None, "text": None}
 
     def restore():
@@ -228,6 +215,19 @@ def main():
 
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
+
+    configure(build, args.jobs)
+    ok, out = build_all(build, args.jobs)
+    if not ok:
+        sys.exit("the unchanged tree does not build:\n" + out[-4000:])
+    limits = {}
+    for exe in [COMMON, UNZIP, ZIP, HOSTILE, BINDINGS, NOENGINE]:
+        t0 = time.time()
+        rc, out, _ = run([os.path.join(build, exe), "--gtest_brief=1"],
+                         cwd=os.path.dirname(os.path.join(build, exe)))
+        if rc != 0:
+            sys.exit("the tests fail on the unchanged tree (%s):\n%s" % (exe, out[-4000:]))
+        limits[exe] = 3 * (time.time() - t0) + 30
 
     log = open(os.path.join(report, "log.txt"), "w", encoding="utf-8")
     caught, survivors, discarded, n, ids = 0, [], 0, 0, []
