@@ -12,9 +12,9 @@ The candidates are every such change in the sources, shuffled with a fixed seed;
 is the first COUNT that compile. A mutant that does not compile is logged and replaced by
 the next candidate, so the same sources always give the same sample, whatever the tests.
 
-Usage: scripts/mutation.py [--count N] [--seed S] [--build DIR] [--jobs J] [--again LOG]
---again LOG runs only the mutants an earlier log.txt lists as surviving (to try new tests on
-them), with its report in DIR/mutation-again.
+Usage: scripts/mutation.py [--count N] [--seed S] [--build DIR] [--jobs J] [--again LOG [--match RE]]
+--again LOG runs only the mutants of an earlier log.txt whose lines match --match REGEX (by
+default the surviving ones; or those a changed test caught), reported in DIR/mutation-again.
 Writes DIR/mutation/log.txt (a line per mutant), DIR/mutation/NNN.log (each mutant's diff
 and test output) and DIR/mutation/summary.txt (figures and the surviving mutants).
 """
@@ -181,7 +181,8 @@ def main():
     ap.add_argument("--seed", type=int, default=20261207)
     ap.add_argument("--build", default=os.path.join(TOP, "build-mutation"))
     ap.add_argument("--jobs", type=int, default=2)
-    ap.add_argument("--again", help="a log.txt: run only the mutants it lists as surviving")
+    ap.add_argument("--again", help="a log.txt: run only the mutants of its lines that match --match")
+    ap.add_argument("--match", default="SURVIVED", help="with --again: which lines (a regex)")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     report = os.path.join(build, "mutation-again" if args.again else "mutation")
@@ -192,7 +193,8 @@ def main():
     random.Random(args.seed).shuffle(cands)
     if args.again:
         with open(args.again, encoding="utf-8") as f:
-            wanted = [m.groups() for m in re.finditer(r"^\d+ SURVIVED (\S+)\s+(\w+): .*  ->  (.*)  \[", f.read(), re.M)]
+            wanted = [m.groups()[1:] for m in re.finditer(r"^(\d+ \w+ +(\S+)\s+(\w+): .*  ->  (.*)  \[.*)$", f.read(), re.M)
+                      if re.search(args.match, m.group(1))]
         cands = [c for c in cands for w in wanted
                  if (w[0], w[1], w[2]) == ("%s:%d" % (c[0], c[1] + 1), c[2], c[3].strip() or "(dropped)")]
         args.count = len(cands)
