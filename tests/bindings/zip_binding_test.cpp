@@ -111,7 +111,11 @@ TEST_F(ZipBinding, EachFlagReachesItsOwnField) {
                           {&cZip::AllowAppend, &ZipOptions::Append, 1, 0}};
     events.onPassword = [](std::string &p, bool &) { p = "pw"; };
     events.onComment = [](std::string &c, bool &) { c = "c"; };
-    auto ints = [](const ZipOptions &o) { return std::vector<int32_t>(&o.Unused12, &o.Unused12 + 28); };
+    auto ints = [](const ZipOptions &o) {  // the fields after the texts, as numbers
+        std::vector<int32_t> words((offsetof(ZipOptions, LevelChar) - offsetof(ZipOptions, Unused12)) / 4);
+        std::memcpy(words.data(), reinterpret_cast<const char *>(&o) + offsetof(ZipOptions, Unused12), words.size() * 4);
+        return words;
+    };
     auto send = [&](const std::function<void(cZip &)> &set) {
         cZip one;
         one.SetListener(&events);
