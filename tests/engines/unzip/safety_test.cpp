@@ -45,17 +45,23 @@ TEST(Safety, HostileNamesAreRefused) {
 }
 
 TEST(Safety, InconsistentEntriesAreRefused) {
+    // Overlaps and disagreeing local names are in the hostile set. Here a stored entry's
+    // sizes disagree with its data, or its data would run past the entries' area.
     TempDir tmp;
-    // Overlaps and disagreeing local names are in the hostile set; this one is stored.
     ASSERT_EQ(Craft("zipcraft.raw(" + ShellQuote(tmp / "bad.zip") + R"(, [
         {'name': b'long.txt', 'data': b'0123456789', 'size': 5},
         {'name': b'fine.txt', 'data': b'fine'}]))").exitCode, 0);
-    Harness h;
-    h.options.MessageLevel = 2;
-    EXPECT_EQ(h.Extract(tmp / "bad.zip", tmp / "out"), UZ_ERR_BADZIP);
-    EXPECT_EQ(h.messages,
-              (std::vector<std::string>{"error: long.txt: size differs from the central directory"}));
-    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"fine.txt"}));
+    std::string over = ReadFile(tmp / "bad.zip");
+    for (size_t at : {size_t{18}, over.find("PK\x01\x02") + 20}) over.replace(at, 4, std::string("\x88\x13\0\0", 4));
+    WriteFile(tmp / "over.zip", over);  // a compressed size of 5000 in both headers
+    for (auto [zip, why] : {std::pair{"bad.zip", "size differs from the central directory"},
+                            {"over.zip", "entry data lies outside the archive"}}) {
+        Harness h;
+        h.options.MessageLevel = 2;
+        EXPECT_EQ(h.Extract(tmp / zip, tmp / zip + "-out"), UZ_ERR_BADZIP);
+        EXPECT_EQ(h.messages, (std::vector<std::string>{std::string("error: long.txt: ") + why}));
+        EXPECT_EQ(NamesIn(tmp / zip + "-out"), (std::vector<std::string>{"fine.txt"}));
+    }
 }
 
 TEST(Safety, EntriesDecodedAheadAreCheckedAndPassedOverSafely) {
