@@ -32,6 +32,13 @@ const std::map<std::string, std::string> kArchives = {
         {'name': b'bad.txt', 'data': b'damaged', 'crc': 1234}]))"},
 };
 
+time_t Local(int y, int mo, int d, int h, int mi, int s) {
+    std::tm when{};
+    when.tm_year = y - 1900, when.tm_mon = mo - 1, when.tm_mday = d;
+    when.tm_hour = h, when.tm_min = mi, when.tm_sec = s, when.tm_isdst = -1;
+    return mktime(&when);
+}
+
 struct File {
     std::string path, content;
     time_t mtime = 0;  // 0: now
@@ -147,12 +154,14 @@ const Row kRows[] = {
      }, kAllOld, UZ_OK,
      "docs/\ndocs/B.TXT -> old\ndocs/a.txt -> alpha\nreadme.md -> old\nsrc/\nsrc/main.c -> old\n",
      "Done: 2 extracted, 3 skipped, 0 failed\n", "docs/a.txt\ndocs/B.TXT\n"},
-    // Older files (2001) are replaced, newer ones kept, missing ones made.
+    // Older files (2001) are replaced, newer ones kept, missing ones made. A file as old as
+    // the entry, to the DOS time's two seconds, is kept too.
     {"OnlyNewer", "sample", [](Harness &h) { h.options.ExtractOnlyNewer = 1; h.options.MessageLevel = 0; },
-     {{"docs/a.txt", "newer file"}, {"docs/B.TXT", "older file", 1000000000}}, UZ_OK,
-     "docs/\ndocs/B.TXT -> bravo\ndocs/a.txt -> newer file\nreadme.md -> read me\nsrc/\nsrc/main.c -> int main;\n",
+     {{"docs/a.txt", "newer file"}, {"docs/B.TXT", "older file", 1000000000},
+      {"src/main.c", "as old", Local(2020, 5, 17, 10, 30, 41)}}, UZ_OK,
+     "docs/\ndocs/B.TXT -> bravo\ndocs/a.txt -> newer file\nreadme.md -> read me\nsrc/\nsrc/main.c -> as old\n",
      "   creating: docs/\n   skipping: docs/a.txt (not newer)\n  inflating: docs/B.TXT\n"
-     "  inflating: src/main.c\n  inflating: readme.md\nDone: 4 extracted, 1 skipped, 0 failed\n"},
+     "   skipping: src/main.c (not newer)\n  inflating: readme.md\nDone: 3 extracted, 2 skipped, 0 failed\n"},
     {"StopsAfterTheCurrentEntry", "sample", [](Harness &h) { h.stopAt = "docs/B.TXT"; }, {}, UZ_ERR_ABORT,
      "docs/\ndocs/B.TXT -> bravo\ndocs/a.txt -> alpha\n",
      "Stopped at the caller's request.\nDone: 3 extracted, 0 skipped, 0 failed\n"},
@@ -160,13 +169,6 @@ const Row kRows[] = {
 
 INSTANTIATE_TEST_SUITE_P(Options, Extraction, ::testing::ValuesIn(kRows),
                          [](const auto &info) { return std::string(info.param.name); });
-
-time_t Local(int y, int mo, int d, int h, int mi, int s) {
-    std::tm when{};
-    when.tm_year = y - 1900, when.tm_mon = mo - 1, when.tm_mday = d;
-    when.tm_hour = h, when.tm_min = mi, when.tm_sec = s, when.tm_isdst = -1;
-    return mktime(&when);
-}
 
 }  // namespace
 
