@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 600
 
 .PHONY: all deps configure build run test test-sanitize fuzz bench clean screenshots \
-	benchmark-list install uninstall deb deb-check fresh-check
+	benchmark-list install uninstall deb deb-check fresh-check mutation
 
 all: build
 
@@ -32,6 +32,12 @@ test-sanitize: deps
 	@cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# How many simple faults in the engines and bindings the tests catch: a fixed sample of
+# mutants, each rebuilt in build-mutation and tested; MUTATION_FLAGS="--count N --seed S".
+MUTATION_FLAGS ?=
+mutation: deps
+	/usr/bin/python3 scripts/mutation.py --jobs $(JOBS) $(MUTATION_FLAGS)
 
 # Every libFuzzer target for FUZZ_SECONDS (default 10 minutes each), from the seed corpus in
 # fuzz/seeds (remade by fuzz/make_seeds.py) plus a working corpus in build-fuzz/fuzz/corpus.

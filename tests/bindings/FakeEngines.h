@@ -65,6 +65,17 @@ struct ZipEngine {
     std::function<int32_t(const ZipArchiveCall &)> script;  // result; 0 when unset
 };
 
+// The number and source of the error a call raises ("" when it raises none).
+template <class Error, class Call>
+std::string ErrorOf(Call call) {
+    try {
+        call();
+    } catch (const Error &e) {
+        return std::to_string(e.Number()) + " " + e.Source();
+    }
+    return "";
+}
+
 // The fakes' state, reset by the tests.
 TESK_EXPORT UnzipEngine &Unzip();
 TESK_EXPORT ZipEngine &Zip();

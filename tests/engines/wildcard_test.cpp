@@ -24,6 +24,7 @@ TEST(Wildcard, StarAndQuestion) {
     // "?" takes one whole UTF-8 character.
     EXPECT_TRUE(WildcardMatch("?.txt", "\xC3\xA9.txt", true));
     EXPECT_TRUE(WildcardMatch("*\xC3\xA9", "x\xC3\xA9", true));
+    EXPECT_TRUE(WildcardMatch("x?", "x\xC3\xA9", true));  // also when it ends the name
 }
 
 TEST(Wildcard, FileSpecDotStar) {

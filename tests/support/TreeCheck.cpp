@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 namespace treecheck {
 namespace {
@@ -134,7 +135,20 @@ std::string Shown(const std::string &part) {
     return part.size() > 40 ? "<" + std::to_string(part.size()) + " bytes>" : part;
 }
 
-void Describe(int folderFd, const std::string &prefix, std::set<std::string> &lines) {
+// A file's content, or its length (and CRC) when it is over 64 bytes.
+std::string Content(int fd, off_t size, bool crc) {
+    std::string bytes;
+    char buffer[65536];
+    for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<size_t>(n));
+    if (size <= 64) return bytes;
+    std::string text = std::to_string(size) + " bytes";
+    if (crc)
+        text += ", CRC " + std::to_string(crc32(0, reinterpret_cast<const Bytef *>(bytes.data()),
+                                                static_cast<uInt>(bytes.size())));
+    return text;
+}
+
+void Describe(int folderFd, const std::string &prefix, bool crc, std::set<std::string> &lines) {
     for (const std::string &name : Children(folderFd)) {
         struct stat st {};
         if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
@@ -147,20 +161,13 @@ void Describe(int folderFd, const std::string &prefix, std::set<std::string> &li
             lines.insert(path + "/");
             const int child = openat(folderFd, name.c_str(), kFolderFlags);
             if (child < 0) continue;
-            Describe(child, path + "/", lines);
+            Describe(child, path + "/", crc, lines);
             close(child);
         } else {
-            std::string content;
-            if (st.st_size > 64) {
-                content = std::to_string(st.st_size) + " bytes";
-            } else {
-                const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-                char buffer[65];
-                const ssize_t n = fd >= 0 ? read(fd, buffer, sizeof buffer) : -1;
-                if (fd >= 0) close(fd);
-                content.assign(buffer, n < 0 ? 0 : static_cast<size_t>(n));
-            }
-            lines.insert(path + " -> " + content);
+            const bool read = st.st_size <= 64 || crc;
+            const int fd = read ? openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
+            lines.insert(path + " -> " + Content(fd, st.st_size, crc));
+            if (fd >= 0) close(fd);
         }
     }
 }
@@ -200,11 +207,11 @@ std::string Listing(const std::string &folder) {
     return joined;
 }
 
-std::string DescribeTree(const std::string &root) {
+std::string DescribeTree(const std::string &root, bool crc) {
     const int fd = open(root.c_str(), kFolderFlags);
     if (fd < 0) return "?";
     std::set<std::string> lines;
-    Describe(fd, "", lines);
+    Describe(fd, "", crc, lines);
     close(fd);
     std::string text;
     for (const auto &line : lines) text += line + "\n";

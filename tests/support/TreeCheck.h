@@ -20,7 +20,8 @@ std::string Listing(const std::string &folder);
 
 // Every folder, file and link below root, one sorted line each: "path/" for a folder,
 // "path -> @target" for a link, "path -> content" for a file (contents over 64 bytes as
-// "N bytes"). Parts longer than 40 bytes are shown as their length.
-std::string DescribeTree(const std::string &root);
+// "N bytes", or "N bytes, CRC C" with crc). Parts longer than 40 bytes are shown as their
+// length.
+std::string DescribeTree(const std::string &root, bool crc = false);
 
 }  // namespace treecheck

@@ -1,12 +1,10 @@
 #include "UnzipHarness.h"
+#include "TreeCheck.h"
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <regex>
-#include <set>
 #include <thread>
-#include <zlib.h>
 
 namespace unziptest {
 namespace {
@@ -133,36 +131,6 @@ testsupport::CommandResult Craft(const std::string &body) {
                                   ")\nimport zipcraft\n" + body);
 }
 
-namespace {
-
-// Small contents as they are, larger ones by length and CRC, to keep failures readable.
-std::string Summary(const std::string &bytes) {
-    if (bytes.size() <= 64) return bytes;
-    const auto crc = crc32(0, reinterpret_cast<const Bytef *>(bytes.data()),
-                           static_cast<uInt>(bytes.size()));
-    std::string text = std::to_string(bytes.size());
-    text += " bytes, CRC " + std::to_string(crc);
-    return text;
-}
-
-}  // namespace
-
-std::string DescribeTree(const std::string &root) {
-    namespace fs = std::filesystem;
-    std::set<std::string> lines;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
-         ++it) {
-        const std::string rel = it->path().lexically_relative(root).string();
-        if (it->is_symlink())
-            lines.insert(rel + " -> @" + fs::read_symlink(it->path()).string());
-        else if (it->is_directory())
-            lines.insert(rel + "/");
-        else
-            lines.insert(rel + " -> " + Summary(testsupport::ReadFile(it->path())));
-    }
-    std::string text;
-    for (const auto &line : lines) text += line + "\n";
-    return text;
-}
+std::string DescribeTree(const std::string &root) { return treecheck::DescribeTree(root, true); }
 
 }  // namespace unziptest

@@ -1,9 +1,11 @@
 // Nothing is written outside the destination, through a link, over another entry, or
 // from data that did not check out; damaged archives leave existing files alone.
+#include "Mount.h"
 #include "UnzipHarness.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace unziptest;
 using testsupport::ReadFile;
@@ -43,17 +45,23 @@ TEST(Safety, HostileNamesAreRefused) {
 }
 
 TEST(Safety, InconsistentEntriesAreRefused) {
+    // Overlaps and disagreeing local names are in the hostile set. Here a stored entry's
+    // sizes disagree with its data, or its data would run past the entries' area.
     TempDir tmp;
-    // Overlaps and disagreeing local names are in the hostile set; this one is stored.
     ASSERT_EQ(Craft("zipcraft.raw(" + ShellQuote(tmp / "bad.zip") + R"(, [
         {'name': b'long.txt', 'data': b'0123456789', 'size': 5},
         {'name': b'fine.txt', 'data': b'fine'}]))").exitCode, 0);
-    Harness h;
-    h.options.MessageLevel = 2;
-    EXPECT_EQ(h.Extract(tmp / "bad.zip", tmp / "out"), UZ_ERR_BADZIP);
-    EXPECT_EQ(h.messages,
-              (std::vector<std::string>{"error: long.txt: size differs from the central directory"}));
-    EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"fine.txt"}));
+    std::string over = ReadFile(tmp / "bad.zip");
+    for (size_t at : {size_t{18}, over.find("PK\x01\x02") + 20}) over.replace(at, 4, std::string("\x88\x13\0\0", 4));
+    WriteFile(tmp / "over.zip", over);  // a compressed size of 5000 in both headers
+    for (auto [zip, why] : {std::pair{"bad.zip", "size differs from the central directory"},
+                            {"over.zip", "entry data lies outside the archive"}}) {
+        Harness h;
+        h.options.MessageLevel = 2;
+        EXPECT_EQ(h.Extract(tmp / zip, tmp / zip + "-out"), UZ_ERR_BADZIP);
+        EXPECT_EQ(h.messages, (std::vector<std::string>{std::string("error: long.txt: ") + why}));
+        EXPECT_EQ(NamesIn(tmp / zip + "-out"), (std::vector<std::string>{"fine.txt"}));
+    }
 }
 
 TEST(Safety, EntriesDecodedAheadAreCheckedAndPassedOverSafely) {
@@ -110,6 +118,23 @@ TEST(Safety, ArchiveTruncatedDuringExtractionFailsCleanly) {
     EXPECT_EQ(fs::file_size(tmp / "out/e0.bin"), 3u << 20);
     for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(tmp / ("out/e" + std::to_string(i) + ".bin")), "mine");
     EXPECT_EQ(NamesIn(tmp / "out"), (std::vector<std::string>{"e0.bin", "e1.bin", "e2.bin", "e3.bin"}));
+}
+
+TEST(Safety, UnwritableDestinationFailsEachFileByName) {
+    TempDir tmp;
+    ASSERT_EQ(Craft("zipcraft.make(" + ShellQuote(tmp / "a.zip") +
+                    ", [{'name': 'a.txt', 'data': 'a'}, {'name': 'b.txt', 'data': 'b' * 5000}])").exitCode, 0);
+    fs::create_directories(tmp / "out");
+    fs::permissions(tmp / "out", fs::perms::owner_read | fs::perms::owner_exec);
+    const testsupport::Mount readOnly(tmp / "out");  // root writes into a folder of any mode
+    if (::geteuid() == 0 && !readOnly.ok()) GTEST_SKIP() << "cannot bind-mount read-only here";
+    Harness h;
+    h.options.MessageLevel = 1;
+    EXPECT_EQ(h.Extract(tmp / "a.zip", tmp / "out"), UZ_ERR_WRITE);
+    const std::string why = ::geteuid() == 0 ? "Read-only file system" : "Permission denied";
+    EXPECT_EQ(h.AllMessages(), "error: a.txt: cannot create file: " + why + "\nerror: b.txt: cannot create file: " +
+                                   why + "\nDone: 0 extracted, 0 skipped, 2 failed\n");
+    EXPECT_TRUE(NamesIn(tmp / "out").empty());
 }
 
 TEST(Safety, KilledPartWayLeavesTheExistingFileAndNothingElse) {
