@@ -123,13 +123,13 @@ TEST(Listing, ArchivesThatCannotBeOpened) {
 TEST(Listing, NamesInEveryEncoding) {
     // A name flagged UTF-8 that is not UTF-8 must not make the archive unreadable: it is
     // read as code page 437 and its entry, like the others, still extracts. Unflagged
-    // names are code page 437 unless they are valid UTF-8; control characters become "_".
+    // names from a DOS host are code page 437; control characters become "_".
     TempDir tmp;
     const std::string zip = tmp / "names.zip";
     ASSERT_EQ(Craft("zipcraft.raw(" + ShellQuote(zip) + R"(, [
         {'name': b'bad\xe9.txt', 'data': b'flagged', 'flags': 0x800},
         {'name': b'caf\xc3\xa9.txt', 'data': b'utf8', 'flags': 0x800},
-        {'name': b'dos\x82.txt', 'data': b'cp437'},
+        {'name': b'dos\x82.txt', 'data': b'cp437', 'made_by': 0x0014},
         {'name': b'ctl\x01\x00x.txt', 'data': b'control'},
         {'name': b'comment.txt', 'data': b'note', 'flags': 0x800, 'comment': b'bad \xff'},
     ]))").exitCode, 0);

@@ -129,7 +129,7 @@ const Row kRows[] = {
      {}, UZ_OK, "", "    testing: docs/a.txt  OK\n    testing: docs/B.TXT  OK\n    testing: src/main.c  OK\n"
      "    testing: readme.md  OK\nDone: 5 tested OK, 0 skipped, 0 failed\n"},
     {"TestFindsBadCrc", "badcrc", [](Harness &h) { h.options.TestZip = 1; }, {}, UZ_ERR_BADZIP, "",
-     "error: bad.txt: CRC mismatch\nDone: 1 tested OK, 0 skipped, 1 failed\n"},
+     "error: bad.txt: CRC mismatch\nDone: 1 tested OK, 0 skipped, 1 failed (bad.txt: CRC mismatch)\n"},
     {"EveryMessage", "sample", [](Harness &h) { h.options.MessageLevel = 0; }, {}, UZ_OK, kSampleTree,
      "   creating: docs/\n  inflating: docs/a.txt\n  inflating: docs/B.TXT\n  inflating: src/main.c\n"
      "  inflating: readme.md\nDone: 5 extracted, 0 skipped, 0 failed\n"},

@@ -72,19 +72,19 @@ const Row kRows[] = {
     {"RightPasswordIsAskedOnce", {"secret"}, nullptr, UZ_OK, "a.txt=first b.txt=second",
      "Done: 2 extracted, 0 skipped, 0 failed\n", "a.txt: Enter password\n"},
     {"WrongThenRight", {"wrong", "secret"}, nullptr, UZ_OK, "a.txt=first b.txt=second",
-     "Done: 2 extracted, 0 skipped, 0 failed\n", "a.txt: Enter password\na.txt: Incorrect password, try again\n"},
+     "warning: a.txt: incorrect password\nDone: 2 extracted, 0 skipped, 0 failed\n", "a.txt: Enter password\na.txt: Incorrect password, try again\n"},
     {"ThreeWrongTriesEach", {"w1", "w2", "w3", "w4", "w5", "w6"}, [](Harness &h) { h.options.MessageLevel = 2; },
      UZ_ERR_PASSWORD, "a.txt=existing",
      "error: a.txt: incorrect password, skipped\nerror: b.txt: incorrect password, skipped\n",
      "a.txt: Enter password\na.txt: Incorrect password, try again\na.txt: Incorrect password, try again\n"
      "b.txt: Enter password\nb.txt: Incorrect password, try again\nb.txt: Incorrect password, try again\n"},
     {"RefusalSkipsTheEntry", {std::nullopt, "secret"}, nullptr, UZ_ERR_PASSWORD, "a.txt=existing b.txt=second",
-     "error: a.txt: no password given, skipped\nDone: 1 extracted, 0 skipped, 1 failed\n",
+     "error: a.txt: no password given, skipped\nDone: 1 extracted, 0 skipped, 1 failed (a.txt: no password given)\n",
      "a.txt: Enter password\nb.txt: Enter password\n"},
     // 256 bytes of "x" and no NUL: read within its size, so just a wrong password.
     {"UnterminatedBuffer", {"x", std::nullopt}, [](Harness &h) { h.options.TestZip = 1; h.fillPasswordBuffer = true; },
-     UZ_ERR_PASSWORD, "", "error: a.txt: no password given, skipped\nerror: b.txt: no password given, skipped\n"
-     "Done: 0 tested OK, 0 skipped, 2 failed\n", "a.txt: Enter password\na.txt: Incorrect password, try again\nb.txt: Enter password\n"},
+     UZ_ERR_PASSWORD, "", "warning: a.txt: incorrect password\nerror: a.txt: no password given, skipped\n"
+     "error: b.txt: no password given, skipped\nDone: 0 tested OK, 0 skipped, 2 failed (a.txt: no password given)\n", "a.txt: Enter password\na.txt: Incorrect password, try again\nb.txt: Enter password\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, Passwords,

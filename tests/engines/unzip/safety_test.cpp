@@ -133,7 +133,7 @@ TEST(Safety, UnwritableDestinationFailsEachFileByName) {
     EXPECT_EQ(h.Extract(tmp / "a.zip", tmp / "out"), UZ_ERR_WRITE);
     const std::string why = ::geteuid() == 0 ? "Read-only file system" : "Permission denied";
     EXPECT_EQ(h.AllMessages(), "error: a.txt: cannot create file: " + why + "\nerror: b.txt: cannot create file: " +
-                                   why + "\nDone: 0 extracted, 0 skipped, 2 failed\n");
+                                   why + "\nDone: 0 extracted, 0 skipped, 2 failed (a.txt: cannot create file: " + why + ")\n");
     EXPECT_TRUE(NamesIn(tmp / "out").empty());
 }
 

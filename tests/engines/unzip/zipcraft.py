@@ -60,7 +60,7 @@ def raw(path, entries, zip64_size=None):
         offsets.append(offset)
         mode = e.get('mode', 0o100644)
         comment = e.get('comment', b'')
-        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, 0x0314, 45, flags, method, 0x5000,
+        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, e.get('made_by', 0x0314), 45, flags, method, 0x5000,
                                0x50B1, crc, len(data), size, len(name), len(extra), len(comment),
                                0, 0, mode << 16, offset)
         central += name + extra + comment
