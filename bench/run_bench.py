@@ -342,8 +342,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="folder with tesk-bench and the engines")
     parser.add_argument("--work", required=True, help="scratch folder for corpus and outputs")
-    parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--quick", action="store_true", help="tree only, level 6, one round")
+    parser.add_argument("--rounds", type=int, help="default 3, or 1 with --quick")
+    parser.add_argument("--quick", action="store_true", help="tree only, level 6")
     parser.add_argument("--huge", action="store_true", help="also the 4 GiB memory runs")
     parser.add_argument("--repeat-limit", type=float, default=90.0,
                         help="seconds; a tool slower than this on its first run runs once")
@@ -361,7 +361,7 @@ def main():
         subprocess.run([sys.executable, os.path.join(HERE, "make_corpus.py"), corpus, "--big-only"],
                        check=True)
 
-    rounds = 1 if args.quick else args.rounds
+    rounds = args.rounds or (1 if args.quick else 3)
     levels = [6] if args.quick else [6, 9, 3, 0]
     limits = {6: 0.3, 9: 0.3, 3: 0.5, 0: 0.8}
     goals = {6: "tesk <= 0.3x zip, faster than every peer; size <= 1.01x zip's",
