@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,14 +17,13 @@ namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// Children of a folder descriptor, without "." and "..".
+// Children of a folder descriptor, without "." and "..", sorted.
 std::vector<std::string> Children(int folderFd) {
     std::vector<std::string> names;
     const int dupFd = dup(folderFd);
-    if (dupFd < 0) return names;
-    DIR *dir = fdopendir(dupFd);
+    DIR *dir = dupFd < 0 ? nullptr : fdopendir(dupFd);
     if (!dir) {
-        close(dupFd);
+        if (dupFd >= 0) close(dupFd);
         return names;
     }
     rewinddir(dir);
@@ -35,34 +35,54 @@ std::vector<std::string> Children(int folderFd) {
     return names;
 }
 
-void RemoveBelow(int folderFd) {
+std::string ReadLinkAt(int folderFd, const std::string &name, off_t size) {
+    std::vector<char> buffer(static_cast<size_t>(size) + 2);
+    const ssize_t n = readlinkat(folderFd, name.c_str(), buffer.data(), buffer.size() - 1);
+    return std::string(buffer.data(), n < 0 ? 0 : static_cast<size_t>(n));
+}
+
+// Calls visit for each child of a folder descriptor (never following links), going into the
+// child folders unless visit clears enter, and calls leave for a folder once it was walked.
+// Stops, returning false, when visit does.
+using Visit = std::function<bool(int folderFd, const std::string &name, const struct stat &st,
+                                 const std::vector<std::string> &at, bool &enter)>;
+using Leave = std::function<void(int folderFd, const std::string &name)>;
+
+bool Walk(int folderFd, std::vector<std::string> &at, const Visit &visit, const Leave &leave) {
     for (const std::string &name : Children(folderFd)) {
         struct stat st {};
         if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            fchmodat(folderFd, name.c_str(), 0700, 0);
-            const int child = openat(folderFd, name.c_str(), kFolderFlags);
-            if (child >= 0) {
-                RemoveBelow(child);
-                close(child);
-            }
-            unlinkat(folderFd, name.c_str(), AT_REMOVEDIR);
-        } else {
-            unlinkat(folderFd, name.c_str(), 0);
+        bool enter = S_ISDIR(st.st_mode);
+        if (!visit(folderFd, name, st, at, enter)) return false;
+        if (!enter) continue;
+        const int child = openat(folderFd, name.c_str(), kFolderFlags);
+        if (child < 0) {
+            if (leave) leave(folderFd, name);
+            continue;
         }
+        at.push_back(name);
+        const bool going = Walk(child, at, visit, leave);
+        at.pop_back();
+        close(child);
+        if (!going) return false;
+        if (leave) leave(folderFd, name);
     }
+    return true;
 }
 
-std::vector<std::string> Split(const std::string &text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '/') {
-            parts.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return parts;
+bool WalkFrom(const std::string &root, const Visit &visit, const Leave &leave = {}) {
+    const int fd = open(root.c_str(), kFolderFlags);
+    if (fd < 0) return true;
+    std::vector<std::string> at;
+    const bool going = Walk(fd, at, visit, leave);
+    close(fd);
+    return going;
+}
+
+std::string Joined(const std::vector<std::string> &parts, const std::string &last) {
+    std::string path;
+    for (const auto &p : parts) path += p + "/";
+    return path + last;
 }
 
 // Resolves a link target the way the system would, starting from the folder at `at`
@@ -72,7 +92,11 @@ bool ResolvesInside(const std::string &dest, std::vector<std::string> at, const 
                     int depth) {
     if (depth > 40) return true;  // a loop: the system refuses it too
     if (!target.empty() && target[0] == '/') return false;
-    std::vector<std::string> parts = Split(target);
+    std::vector<std::string> parts;
+    for (size_t start = 0, end; start <= target.size(); start = end + 1) {
+        end = std::min(target.find('/', start), target.size());
+        parts.push_back(target.substr(start, end - start));
+    }
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string &part = parts[i];
         if (part.empty() || part == ".") continue;
@@ -81,15 +105,10 @@ bool ResolvesInside(const std::string &dest, std::vector<std::string> at, const 
             at.pop_back();
             continue;
         }
-        std::string path = dest;
-        for (const auto &p : at) path += "/" + p;
-        path += "/" + part;
+        const std::string path = dest + "/" + Joined(at, part);
         struct stat st {};
         if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            std::vector<char> buffer(static_cast<size_t>(st.st_size) + 2);
-            const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size() - 1);
-            if (n < 0) return true;
-            std::string rest(buffer.data(), static_cast<size_t>(n));
+            std::string rest = ReadLinkAt(AT_FDCWD, path, st.st_size);
             for (size_t k = i + 1; k < parts.size(); ++k) rest += "/" + parts[k];
             return ResolvesInside(dest, at, rest, depth + 1);
         }
@@ -98,78 +117,23 @@ bool ResolvesInside(const std::string &dest, std::vector<std::string> at, const 
     return true;
 }
 
-bool CheckBelow(const std::string &dest, int folderFd, std::vector<std::string> &at,
-                const std::string &allowedLink) {
-    for (const std::string &name : Children(folderFd)) {
-        struct stat st {};
-        if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        std::string relative;
-        for (const auto &p : at) relative += p + "/";
-        relative += name;
-        if (S_ISLNK(st.st_mode)) {
-            if (relative == allowedLink) continue;
-            std::vector<char> buffer(static_cast<size_t>(st.st_size) + 2);
-            const ssize_t n = readlinkat(folderFd, name.c_str(), buffer.data(), buffer.size() - 1);
-            if (n < 0) continue;
-            const std::string target(buffer.data(), static_cast<size_t>(n));
-            if (!ResolvesInside(dest, at, target, 0)) {
-                std::fprintf(stderr, "link %s -> %s leaves the destination\n", relative.c_str(),
-                             target.c_str());
-                return false;
-            }
-        } else if (S_ISDIR(st.st_mode)) {
-            const int child = openat(folderFd, name.c_str(), kFolderFlags);
-            if (child < 0) continue;
-            at.push_back(name);
-            const bool inside = CheckBelow(dest, child, at, allowedLink);
-            at.pop_back();
-            close(child);
-            if (!inside) return false;
-        }
-    }
-    return true;
-}
-
-
 std::string Shown(const std::string &part) {
     return part.size() > 40 ? "<" + std::to_string(part.size()) + " bytes>" : part;
 }
 
 // A file's content, or its length (and CRC) when it is over 64 bytes.
-std::string Content(int fd, off_t size, bool crc) {
+std::string Content(int folderFd, const std::string &name, off_t size, bool crc) {
+    if (size > 64 && !crc) return std::to_string(size) + " bytes";
     std::string bytes;
     char buffer[65536];
-    for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<size_t>(n));
+    const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<size_t>(n));
+    if (fd >= 0) close(fd);
     if (size <= 64) return bytes;
-    std::string text = std::to_string(size) + " bytes";
-    if (crc)
-        text += ", CRC " + std::to_string(crc32(0, reinterpret_cast<const Bytef *>(bytes.data()),
-                                                static_cast<uInt>(bytes.size())));
-    return text;
-}
-
-void Describe(int folderFd, const std::string &prefix, bool crc, std::set<std::string> &lines) {
-    for (const std::string &name : Children(folderFd)) {
-        struct stat st {};
-        if (fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        const std::string path = prefix + Shown(name);
-        if (S_ISLNK(st.st_mode)) {
-            std::vector<char> buffer(static_cast<size_t>(st.st_size) + 2);
-            const ssize_t n = readlinkat(folderFd, name.c_str(), buffer.data(), buffer.size() - 1);
-            lines.insert(path + " -> @" + std::string(buffer.data(), n < 0 ? 0 : static_cast<size_t>(n)));
-        } else if (S_ISDIR(st.st_mode)) {
-            lines.insert(path + "/");
-            const int child = openat(folderFd, name.c_str(), kFolderFlags);
-            if (child < 0) continue;
-            Describe(child, path + "/", crc, lines);
-            close(child);
-        } else {
-            const bool read = st.st_size <= 64 || crc;
-            const int fd = read ? openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
-            lines.insert(path + " -> " + Content(fd, st.st_size, crc));
-            if (fd >= 0) close(fd);
-        }
-    }
+    return std::to_string(size) + " bytes, CRC " +
+           std::to_string(crc32(0, reinterpret_cast<const Bytef *>(bytes.data()),
+                                static_cast<uInt>(bytes.size())));
 }
 
 }  // namespace
@@ -181,21 +145,32 @@ void RemoveTree(const std::string &path) {
         unlink(path.c_str());
         return;
     }
-    const int fd = open(path.c_str(), kFolderFlags);
-    if (fd >= 0) {
-        RemoveBelow(fd);
-        close(fd);
-    }
+    // Through folder descriptors, so that any depth goes.
+    WalkFrom(
+        path,
+        [](int fd, const std::string &name, const struct stat &s, const std::vector<std::string> &,
+           bool &) {
+            if (S_ISDIR(s.st_mode))
+                fchmodat(fd, name.c_str(), 0700, 0);
+            else
+                unlinkat(fd, name.c_str(), 0);
+            return true;
+        },
+        [](int fd, const std::string &name) { unlinkat(fd, name.c_str(), AT_REMOVEDIR); });
     rmdir(path.c_str());
 }
 
 bool TreeStaysInside(const std::string &dest, const std::string &allowedLink) {
-    const int fd = open(dest.c_str(), kFolderFlags);
-    if (fd < 0) return true;
-    std::vector<std::string> at;
-    const bool inside = CheckBelow(dest, fd, at, allowedLink);
-    close(fd);
-    return inside;
+    return WalkFrom(dest, [&](int fd, const std::string &name, const struct stat &st,
+                              const std::vector<std::string> &at, bool &) {
+        const std::string relative = Joined(at, name);
+        if (!S_ISLNK(st.st_mode) || relative == allowedLink) return true;
+        const std::string target = ReadLinkAt(fd, name, st.st_size);
+        if (ResolvesInside(dest, at, target, 0)) return true;
+        std::fprintf(stderr, "link %s -> %s leaves the destination\n", relative.c_str(),
+                     target.c_str());
+        return false;
+    });
 }
 
 std::string Listing(const std::string &folder) {
@@ -208,11 +183,22 @@ std::string Listing(const std::string &folder) {
 }
 
 std::string DescribeTree(const std::string &root, bool crc) {
-    const int fd = open(root.c_str(), kFolderFlags);
-    if (fd < 0) return "?";
+    struct stat st {};
+    if (lstat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "?";
     std::set<std::string> lines;
-    Describe(fd, "", crc, lines);
-    close(fd);
+    WalkFrom(root, [&](int fd, const std::string &name, const struct stat &s,
+                       const std::vector<std::string> &at, bool &) {
+        std::string path;
+        for (const auto &p : at) path += Shown(p) + "/";
+        path += Shown(name);
+        if (S_ISLNK(s.st_mode))
+            lines.insert(path + " -> @" + ReadLinkAt(fd, name, s.st_size));
+        else if (S_ISDIR(s.st_mode))
+            lines.insert(path + "/");
+        else
+            lines.insert(path + " -> " + Content(fd, name, s.st_size, crc));
+        return true;
+    });
     std::string text;
     for (const auto &line : lines) text += line + "\n";
     return text;
