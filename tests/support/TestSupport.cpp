@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "TreeCheck.h"
 
 #include <algorithm>
 #include <array>
@@ -19,18 +20,8 @@ TempDir::TempDir() {
     path_ = pattern;
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    // Tests may leave read-only folders behind; make them writable so removal succeeds.
-    for (auto it = fs::recursive_directory_iterator(
-             path_, fs::directory_options::skip_permission_denied, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
+// Through folder descriptors: tests leave read-only folders and trees deeper than PATH_MAX.
+TempDir::~TempDir() { treecheck::RemoveTree(path_.string()); }
 
 std::string TempDir::operator/(const std::string &relative) const {
     return (path_ / relative).string();
