@@ -5,7 +5,9 @@
 #include "cZip.h"
 
 #include <filesystem>
-#include <random>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 #include <system_error>
 
 namespace {
@@ -34,16 +36,30 @@ void RunOnce(cZip &zip, const Run &run, const std::string &zipFile) {
     zip.Zip();
 }
 
-// A name in the archive's own folder that nothing uses yet, so the final rename stays on
-// one file system.
-fs::path TemporaryArchivePath(const fs::path &target) {
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (;;) {
-        fs::path candidate = target;
-        candidate += ".part" + std::to_string(random() % 1000000) + ".tmp";
-        std::error_code ec;
-        if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+// The partial archive of a job of several runs must be named while the engine appends to
+// it. Its name carries the owner's process id, so a job killed part way leaves a file that
+// the next job into the same folder recognises and removes.
+constexpr const char *kPartTag = ".tesk-part-";
+
+fs::path PartialArchivePath(const fs::path &target) {
+    fs::path partial = target;
+    partial += kPartTag + std::to_string(::getpid());
+    return partial;
+}
+
+// Removes partial archives beside target left by processes that no longer exist.
+void RemoveOrphanedParts(const fs::path &target) {
+    const std::string prefix = target.filename().string() + kPartTag;
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix)) continue;
+        const std::string pid = name.substr(prefix.size());
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
+        std::error_code ignored;
+        if (it->is_regular_file(ignored)) fs::remove(it->path(), ignored);
     }
 }
 
@@ -103,15 +119,23 @@ bool ZipInRuns(cZip &zip, const std::vector<ZipGroup> &groups, const std::string
     for (const Run &run : runs) expected.push_back(Expected(run));
     ZipJobProgress progress(zip, expected);
     const fs::path target = platform::PathFromUtf8(zipFile);
-    TemporaryArchive temporary(zip, TemporaryArchivePath(target));
+    RemoveOrphanedParts(target);
+    TemporaryArchive temporary(zip, PartialArchivePath(target));
     const std::string temporaryName = platform::Utf8FromPath(temporary.path());
-    bool written = false;
+    std::error_code ec;
+    fs::remove(temporary.path(), ec);  // a stale part of an earlier process with our id
+    bool written = false, complete = true;
     for (const Run &run : runs) {
         zip.AllowAppend(written);
         RunOnce(zip, run, temporaryName);
         progress.RunEnded();
         if (zip.Success()) {
             written = true;
+        } else if (zip.LastResult() == ZP_ERR_READ) {
+            // Written without the files it named, as a single run would be: go on, and
+            // report the job as failed at the end.
+            written = written || fs::exists(temporary.path(), ec);
+            complete = false;
         } else if (zip.LastResult() != ZP_ERR_NOMATCH) {
             return false;
         }
@@ -119,9 +143,8 @@ bool ZipInRuns(cZip &zip, const std::vector<ZipGroup> &groups, const std::string
         // matched files of the other runs and succeeded.
     }
     if (!written) return false;
-    std::error_code ec;
     fs::rename(temporary.path(), target, ec);
     if (ec) return false;
     progress.SendTotal();
-    return true;
+    return complete;
 }

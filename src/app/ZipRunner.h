@@ -19,13 +19,16 @@ struct ZipGroup {
 
 // Writes zipFile from the groups' file specifications with zip's other options; replaces
 // zip's file specifications, base folder and folder-name storing. What fits one run goes
-// straight into zipFile. More is written in several runs into a temporary archive beside
-// zipFile (the later runs append to it) that is renamed over zipFile only when every run
-// succeeded; AllowAppend is false again afterwards. Either way a failure leaves no partial
-// archive and an existing zipFile unchanged. A run whose file specifications match no file
+// straight into zipFile. More is written in several runs into a partial archive beside
+// zipFile (the later runs append to it), named "<zipFile>.tesk-part-<process id>", that is
+// renamed over zipFile at the end; partial archives of processes that no longer exist are
+// removed first, so a job killed part way leaves nothing after the next. AllowAppend is
+// false again afterwards. A run that fails leaves no partial archive and an existing zipFile
+// unchanged; a run that leaves out files it names (ZP_ERR_READ) goes on as one run would,
+// and the archive of the rest is written. A run whose file specifications match no file
 // adds nothing and does not fail the whole unless no run matched anything. Over several
 // runs the progress lines and the closing "total: ..." line count the whole job. Returns
-// whether the archive was written. Errors raised by zip pass through after the temporary
-// archive is removed. UI thread only.
+// whether the archive was written with everything chosen. Errors raised by zip pass through
+// after the partial archive is removed. UI thread only.
 bool ZipInRuns(cZip &zip, const std::vector<ZipGroup> &groups, const std::string &zipFile,
                size_t maxPerRun = kMaxSpecsPerRun);
