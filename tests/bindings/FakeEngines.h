@@ -14,18 +14,17 @@
 
 namespace fake {
 
-// A name table as received: each slot's text, or nothing for a null pointer.
-using Slots = std::vector<std::optional<std::string>>;
+// A text as received: nothing for a null pointer.
+using Text = std::optional<std::string>;
+// A name table as received, slot by slot.
+using Slots = std::vector<Text>;
 
-inline std::optional<std::string> Text(const char *text) {
-    return text ? std::optional<std::string>(text) : std::nullopt;
-}
+inline Text Copy(const char *text) { return text ? Text(text) : std::nullopt; }
 
 inline Slots ReadSlots(const char *const *table) {
-    Slots slots;
-    if (!table) return slots;
-    for (int i = 0; i < TESK_NAMELIST_SLOTS; ++i) slots.push_back(Text(table[i]));
-    return slots;
+    Slots read;
+    for (int i = 0; table && i < TESK_NAMELIST_SLOTS; ++i) read.push_back(Copy(table[i]));
+    return read;
 }
 
 struct UnzipCall {
@@ -34,32 +33,30 @@ struct UnzipCall {
     Slots include;
     Slots exclude;
     UnzipOptions options{};  // its texts are only valid during the call; see below
-    std::optional<std::string> archivePath;
-    std::optional<std::string> extractFolder;
+    Text archivePath;
+    Text extractFolder;
     UnzipCallbacks callbacks{};
 };
 
 struct UnzipEngine {
     std::vector<UnzipCall> calls;
     std::function<int32_t(const UnzipCall &)> script;  // result of the call; 0 when unset
-    std::function<void(UnzipVersion &)> version;
-    UnzipVersion versionReceived{};
+    std::function<void(UnzipVersion &)> version;       // plays UzpVersion2
 };
 
 struct ZipArchiveCall {
     int32_t count = 0;
-    std::optional<std::string> zipFile;
+    Text zipFile;
     Slots names;
     std::string currentDirectory;
     ZipOptions options{};  // the options in force (texts not kept)
-    std::optional<std::string> rootDir;
+    Text rootDir;
 };
 
 struct ZipEngine {
     std::vector<std::string> log;  // entry points in call order
     ZipCallbacks callbacks{};
-    std::vector<ZipOptions> optionsReceived;
-    std::vector<std::optional<std::string>> rootDirsReceived;
+    ZipArchiveCall next;                             // the options in force
     std::function<void(ZipOptions &)> onSetOptions;  // may change the caller's record
     std::vector<ZipArchiveCall> archives;
     std::function<int32_t(const ZipArchiveCall &)> script;  // result; 0 when unset

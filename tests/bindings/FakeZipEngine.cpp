@@ -11,45 +11,33 @@ ZipEngine &Zip() {
 
 }  // namespace fake
 
-namespace {
-ZipOptions current{};
-std::optional<std::string> currentRootDir;
-}  // namespace
+using fake::Zip;
 
 extern "C" {
 
 TESK_EXPORT int32_t TESK_CALL ZpInit(const ZipCallbacks *callbacks) {
-    fake::Zip().log.push_back("ZpInit");
-    fake::Zip().callbacks = *callbacks;
+    Zip().log.push_back("ZpInit");
+    Zip().callbacks = *callbacks;
     return 1;
 }
 
 TESK_EXPORT int32_t TESK_CALL ZpSetOptions(ZipOptions *options) {
-    fake::Zip().log.push_back("ZpSetOptions");
-    fake::Zip().optionsReceived.push_back(*options);
-    fake::Zip().rootDirsReceived.push_back(fake::Text(options->RootDir));
-    current = *options;
-    currentRootDir = fake::Text(options->RootDir);
-    if (fake::Zip().onSetOptions) fake::Zip().onSetOptions(*options);
-    return 1;
-}
-
-TESK_EXPORT int32_t TESK_CALL ZpGetOptions(ZipOptions *options) {
-    *options = current;
+    Zip().log.push_back("ZpSetOptions");
+    Zip().next.options = *options;
+    Zip().next.rootDir = fake::Copy(options->RootDir);
+    if (Zip().onSetOptions) Zip().onSetOptions(*options);
     return 1;
 }
 
 TESK_EXPORT int32_t TESK_CALL ZpArchive(int32_t count, const char *zipFile,
                                         const char *const *names) {
-    fake::Zip().log.push_back("ZpArchive");
-    fake::ZipArchiveCall call;
+    Zip().log.push_back("ZpArchive");
+    fake::ZipArchiveCall call = Zip().next;
     call.count = count;
-    call.zipFile = fake::Text(zipFile);
+    call.zipFile = fake::Copy(zipFile);
     call.names = fake::ReadSlots(names);
     call.currentDirectory = std::filesystem::current_path().string();
-    call.options = current;
-    call.rootDir = currentRootDir;
-    fake::Zip().archives.push_back(call);
-    return fake::Zip().script ? fake::Zip().script(call) : 0;
+    Zip().archives.push_back(call);
+    return Zip().script ? Zip().script(call) : 0;
 }
 }

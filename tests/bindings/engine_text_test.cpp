@@ -3,60 +3,50 @@
 
 #include <gtest/gtest.h>
 
-TEST(EngineText, ToBackslashesKeepsALeadingSlash) {
-    std::string text = "12/31/03 a.txt";
-    EXPECT_EQ(ToBackslashes(text, '\\'), 7);
-    EXPECT_EQ(text, "12\\31\\03 a.txt");
+#include <algorithm>
 
-    text = "/a/b";
-    EXPECT_EQ(ToBackslashes(text, '\\'), 4);
-    EXPECT_EQ(text, "/a\\b");
+using namespace std::string_literals;
 
-    text = "/";
-    EXPECT_EQ(ToBackslashes(text, '\\'), 2);
-    EXPECT_EQ(text, "/");
-
-    text = "plain";
-    EXPECT_EQ(ToBackslashes(text, '\\'), 1);
-
-    text = "a/b";
-    EXPECT_EQ(ToBackslashes(text, '/'), 3);
-    EXPECT_EQ(text, "a/b");
+// Each "/" after the first character becomes the separator; the position after the last
+// one splits an entry path into its folder and its name, which end at a NUL.
+TEST(EngineText, SlashesAndEntryPaths) {
+    const struct {
+        std::string path, backslashed;
+        int32_t after;
+        std::string folder, name;
+    } rows[] = {
+        {"12/31/03 a.txt", "12\\31\\03 a.txt", 7, "12/31", "03 a.txt"},
+        {"/a/b", "/a\\b", 4, "/a", "b"},
+        {"/", "/", 2, "", ""},
+        {"plain", "plain", 1, "", "plain"},
+        {"docs/", "docs\\", 6, "docs", ""},
+        {"/a.txt", "/a.txt", 2, "", "a.txt"},
+        {"x/y\0/z"s, "x\\y\0\\z"s, 6, "x", "y"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.path);
+        std::string text = r.path;
+        EXPECT_EQ(ToBackslashes(text, '\\'), r.after);
+        EXPECT_EQ(text, r.backslashed);
+        text = r.path;
+        EXPECT_EQ(ToBackslashes(text, '/'), r.after);
+        EXPECT_EQ(text, r.path);
+        std::string folder, name;
+        SplitEntryPath(r.path, folder, name);
+        EXPECT_EQ(folder + "|" + name, r.folder + "|" + r.name);
+    }
 }
 
-TEST(EngineText, SplitEntryPathGivesFolderAndName) {
-    std::string folder, name;
-    SplitEntryPath("docs/img/a.png", folder, name);
-    EXPECT_EQ(folder, "docs/img");
-    EXPECT_EQ(name, "a.png");
-    SplitEntryPath("readme.txt", folder, name);
-    EXPECT_EQ(folder, "");
-    EXPECT_EQ(name, "readme.txt");
-    SplitEntryPath("docs/", folder, name);
-    EXPECT_EQ(folder, "docs");
-    EXPECT_EQ(name, "");
-    SplitEntryPath("/a.txt", folder, name);
-    EXPECT_EQ(folder, "");
-    EXPECT_EQ(name, "a.txt");
-    SplitEntryPath(std::string("x/y\0/z", 6), folder, name);
-    EXPECT_EQ(folder, "x");
-    EXPECT_EQ(name, "y");
-}
-
-TEST(EngineText, TrimSpacesOnlyTrimsSpaces) {
+// Only spaces are trimmed. A name table holds the names, an empty text, then nulls.
+TEST(EngineText, TrimSpacesAndNameTables) {
     EXPECT_EQ(TrimSpaces("  a b  "), "a b");
     EXPECT_EQ(TrimSpaces("   "), "");
     EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
-}
-
-TEST(EngineText, NameListHoldsNamesThenAnEmptyTextThenNulls) {
-    std::vector<std::string> names = {"a", "b"};
-    auto table = platform::BuildNameList(2, names, "src");
-    EXPECT_STREQ(table[0], "a");
-    EXPECT_STREQ(table[1], "b");
-    EXPECT_STREQ(table[2], "");
-    EXPECT_EQ(table[3], nullptr);
-    EXPECT_EQ(table[1023], nullptr);
+    const std::vector<std::string> names = {"a", "b"};
+    const auto table = platform::BuildNameList(2, names, "src");
+    EXPECT_EQ(std::vector<std::string>(table.begin(), table.begin() + 3),
+              (std::vector<std::string>{"a", "b", ""}));
+    EXPECT_EQ(std::count(table.begin(), table.end(), nullptr), 1021);
     EXPECT_THROW(platform::BuildNameList(3, names, "src"), TeskError);
     EXPECT_THROW(platform::BuildNameList(-1, names, "src"), TeskError);
 }

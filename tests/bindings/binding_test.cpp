@@ -1,0 +1,197 @@
+// What each binding hands to its engine, and what it makes of the engine's answers, beyond
+// the cases of scripts_test.
+#include "FakeEngines.h"
+#include "TeskError.h"
+#include "TestSupport.h"
+#include "cUnzip.h"
+#include "cZip.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+class UnzipBinding : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Unzip() = {}; }
+    cUnzip zip;
+};
+
+// A fresh object lists with a null archive path, an empty folder and empty lists; it
+// extracts nothing, and asks for the version with a padded record.
+TEST_F(UnzipBinding, FreshObject) {
+    zip.UnzipFolder("/dest");
+    zip.Directory();
+    const fake::UnzipCall &call = fake::Unzip().calls.at(0);
+    EXPECT_FALSE(call.archivePath.has_value());
+    EXPECT_EQ(call.extractFolder, "");
+    EXPECT_EQ(call.options.ListOnly, 1);
+    EXPECT_EQ(call.includeCount + call.excludeCount, 0);
+    EXPECT_EQ(call.include.at(0), "");
+    EXPECT_FALSE(call.include.at(1).has_value());
+    EXPECT_EQ(call.exclude.at(0), "");
+    EXPECT_FALSE(call.exclude.at(1023).has_value());
+    EXPECT_EQ(call.callbacks.Unused, nullptr);
+    for (int32_t word : call.callbacks.Words) EXPECT_EQ(word, 0);
+    EXPECT_THROW(zip.FileName(1), TeskError);
+    EXPECT_FALSE(zip.Unzip());  // no archive: no engine call
+    EXPECT_EQ(fake::Unzip().calls.size(), 1u);
+
+    fake::Unzip().version = [](UnzipVersion &v) {
+        EXPECT_EQ(v.Length, 64);
+        EXPECT_EQ(std::string(v.ExtraInfo) + v.Date + v.LibraryVersion, std::string(37, ' '));
+        std::memcpy(v.ExtraInfo, "B", 2);
+        std::memcpy(v.EngineVersion, "\x01\x02\xff", 3);
+    };
+    int32_t major = -1, minor = -1, revision = -1;
+    double date = 42.5;
+    std::string extra;
+    zip.GetVersion(major, minor, revision, date, extra);
+    EXPECT_EQ(extra, "B         ");
+    EXPECT_EQ(std::vector<int32_t>({major, minor, revision}), std::vector<int32_t>({1, 2, 255}));
+    EXPECT_EQ(date, 42.5);  // left as it was
+}
+
+// Only the selected entries are named, by their paths with "/"; all of them means the
+// whole archive. The list holds at most 1023 names.
+TEST_F(UnzipBinding, SelectedEntriesAreNamedByTheirPaths) {
+    std::vector<std::string> names = {"docs/img/a.png", "docs/img/b.png"};
+    for (int i = 0; i < 1023; ++i) names.push_back("f" + std::to_string(i));
+    fake::Unzip().script = [&](const fake::UnzipCall &call) {
+        if (call.options.ListOnly)  // lists
+            for (const std::string &n : names)
+                call.callbacks.EntryCallback(5, 10, 50, 2004, 3, 5, 9, 7, 0, n.c_str(), "", 0, 0);
+        return 3;
+    };
+    zip.ZipFile("/a.zip");
+    zip.Directory();
+    zip.FileSelected(1, false);  // 1024 selected
+    EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.Unzip(); }), "9 tesk.VBUnzip");
+    EXPECT_EQ(fake::Unzip().calls.size(), 1u);  // only the listing
+    zip.FileSelected(3, false);  // 1023 selected
+    EXPECT_TRUE(!zip.FileSelected(3) && zip.FileSelected(2));
+    EXPECT_TRUE(zip.Unzip());  // the engine's 3: a failure
+    EXPECT_EQ(zip.LastResult(), 3);
+    const fake::UnzipCall &call = fake::Unzip().calls.back();
+    EXPECT_EQ(call.includeCount, 1023);
+    EXPECT_EQ(call.include.at(0), "docs/img/b.png");
+    EXPECT_EQ(call.include.at(1022), "f1022");
+    EXPECT_EQ(call.include.at(1023), "");
+    EXPECT_FALSE(call.extractFolder.has_value());  // no folder given
+    zip.FileSelected(1, true);
+    zip.FileSelected(3, true);
+    fake::Unzip().script = nullptr;
+    EXPECT_FALSE(zip.Unzip());
+    EXPECT_EQ(fake::Unzip().calls.back().includeCount, 0);
+    EXPECT_THROW(zip.FileSelected(1026, true), TeskError);
+    EXPECT_EQ(zip.FilePackedSize(0) + zip.FilePackedSize(1026), 0);  // outside: 0
+    zip.ZipFile("/other.zip");  // forgets the entries
+    EXPECT_EQ(zip.FileCount(), 0);
+}
+
+using Log = std::vector<std::string>;
+
+class ZipBinding : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Zip() = {}; }
+    void TearDown() override { std::filesystem::current_path(startDir); }
+    const fake::ZipArchiveCall &Run() { return fake::Zip().archives.back(); }
+
+    std::filesystem::path startDir = std::filesystem::current_path();
+    cZip zip;
+};
+
+// A fresh object names no archive, no root and no files. File specifications are numbered
+// from 1 and stay for later runs; the table holds at most 1023. Success follows the last
+// Zip; Delete runs with DeleteEntries set just for the run.
+TEST_F(ZipBinding, FileSpecsSuccessAndDelete) {
+    zip.Zip();
+    EXPECT_FALSE(Run().zipFile.has_value());
+    EXPECT_FALSE(Run().rootDir.has_value());
+    EXPECT_EQ(Run().count, 0);
+    EXPECT_EQ(Run().names.at(0), "");
+    EXPECT_FALSE(Run().names.at(1).has_value());
+    EXPECT_EQ(fake::Zip().log, (Log{"ZpInit", "ZpSetOptions", "ZpArchive"}));
+
+    zip.ZipFile("/out/a.zip");
+    zip.AddFileSpec("a/*.*");
+    zip.AddFileSpec("");
+    EXPECT_EQ(zip.AddFileSpec("a/*.*"), 0);
+    EXPECT_EQ(zip.FileSpecCount(), 3);
+    EXPECT_EQ(zip.FileSpec(1), "a/*.*");
+    EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.FileSpec(0); }), "9 tesk.cZip");
+    EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.FileSpec(4); }), "9 tesk.cZip");
+    fake::Zip().script = [](const fake::ZipArchiveCall &) { return 4; };
+    zip.Zip();
+    EXPECT_FALSE(zip.Success());
+    EXPECT_EQ(Run().count, 3);
+    EXPECT_EQ(Run().names.at(2), "a/*.*");
+    EXPECT_EQ(Run().names.at(3), "");
+    EXPECT_FALSE(Run().names.at(4).has_value());
+    EXPECT_EQ(Run().zipFile, "/out/a.zip");
+    fake::Zip().script = nullptr;
+    zip.Zip();
+    EXPECT_TRUE(zip.Success());
+    EXPECT_EQ(Run().count, 3);
+    fake::Zip().script = [](const fake::ZipArchiveCall &) { return 7; };
+    zip.Delete();
+    EXPECT_TRUE(zip.Success());
+    EXPECT_EQ(Run().options.DeleteEntries, 1);
+    EXPECT_EQ(zip.Options().DeleteEntries, 0);
+    zip.ClearFileSpecs();
+    EXPECT_THROW(zip.FileSpec(1), TeskError);
+
+    for (int i = 0; i < 1023; ++i) zip.AddFileSpec("s" + std::to_string(i));
+    zip.Zip();
+    EXPECT_EQ(Run().names.at(1023), "");
+    zip.AddFileSpec("one too many");
+    fake::Zip().log.clear();
+    EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.Zip(); }), "9 tesk.VBZip");
+    EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.Delete(); }), "9 tesk.VBZip");
+    EXPECT_EQ(fake::Zip().log, (Log{"ZpInit", "ZpSetOptions", "ZpInit", "ZpSetOptions"}));
+    EXPECT_EQ(zip.Options().DeleteEntries, 0);
+}
+
+// The base folder becomes the current folder for the run, unless blank; a missing one
+// fails before the engine is called. What the engine leaves in the record is kept.
+TEST_F(ZipBinding, BasePathAndWhatTheEngineLeaves) {
+    testsupport::TempDir dir;
+    const std::string base = dir.path().string();
+    zip.BasePath(base);
+    zip.Zip();
+    EXPECT_EQ(Run().currentDirectory, base);
+    EXPECT_EQ(Run().rootDir, base);
+
+    std::filesystem::current_path(startDir);
+    zip.BasePath("   ");  // the spaces still reach the engine
+    zip.Zip();
+    EXPECT_EQ(Run().currentDirectory, startDir.string());
+    EXPECT_EQ(Run().rootDir, "   ");
+
+    zip.BasePath(base + "/missing");
+    fake::Zip().log.clear();
+    EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.Zip(); }), "76 tesk.VBZip");
+    EXPECT_TRUE(fake::Zip().log.empty());
+
+    zip.BasePath("/");
+    fake::Zip().onSetOptions = [](ZipOptions &o) {
+        static const char changed[] = "/elsewhere";
+        o.Verbose = 1;
+        o.RootDir = o.Unused0 = o.Unused8 = changed;
+    };
+    zip.Zip();
+    EXPECT_EQ(zip.MessageLevel(), 0);
+    EXPECT_EQ(zip.BasePath(), "/elsewhere");
+    EXPECT_EQ(zip.Options().Unused0, nullptr);
+    EXPECT_EQ(zip.Options().Unused8, nullptr);
+    zip.BasePath("/");
+    fake::Zip().onSetOptions = [](ZipOptions &o) { o.RootDir = nullptr; };
+    zip.Zip();
+    EXPECT_EQ(zip.BasePath(), "");
+    zip.Zip();
+    EXPECT_FALSE(Run().rootDir.has_value());
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+// Both bindings against the scripted engines, case by case from the data files beside this
+// test: the options record each setting writes (records.txt), and the callbacks
+// (callbacks.txt).
+#include "FakeEngines.h"
+#include "TeskError.h"
+#include "TestSupport.h"
+#include "cUnzip.h"
+#include "cZip.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <iomanip>
+#include <map>
+#include <sstream>
+
+namespace {
+
+// The parts of a text between separators; none for an empty text or "-".
+std::vector<std::string> Split(const std::string &text, const std::string &sep) {
+    std::vector<std::string> parts;
+    if (text.empty() || text == "-") return parts;
+    size_t at = 0;
+    for (size_t end = text.find(sep); end != std::string::npos; end = text.find(sep, at)) {
+        parts.push_back(text.substr(at, end - at));
+        at = end + sep.size();
+    }
+    parts.push_back(text.substr(at));
+    return parts;
+}
+
+// A text of the scripts: "\0" is a NUL, "\s" a space, "c*N" the character c N times.
+std::string Expand(const std::string &text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\') c = text.at(++i) == '0' ? '\0' : ' ';
+        size_t count = 1;
+        const bool repeated = text.size() > i + 2 && text[i + 1] == '*';
+        if (repeated && std::isdigit(static_cast<unsigned char>(text[i + 2]))) {
+            size_t digits = 0;
+            count = std::stoul(text.substr(i + 2), &digits);
+            i += 1 + digits;
+        }
+        out.append(count, c);
+    }
+    return out;
+}
+
+// The cases of a data file beside this test: its lines that are not blank or comments.
+std::vector<std::string> Cases(const std::string &name) {
+    std::vector<std::string> cases;
+    for (const std::string &line : Split(testsupport::ReadFile(BINDINGS_DIR "/" + name), "\n"))
+        if (!line.empty() && line[0] != '#') cases.push_back(line);
+    EXPECT_FALSE(cases.empty()) << name;
+    return cases;
+}
+
+// A setting or an answer: NAME=VALUE, or only NAME.
+std::pair<std::string, std::string> Setting(const std::string &item) {
+    const size_t eq = item.find('=');
+    return {item.substr(0, eq), eq == std::string::npos ? "" : item.substr(eq + 1)};
+}
+
+// The fields of an options record that are not 0, named in order from the given offset.
+std::string NonZero(const void *record, size_t offset, const std::string &names) {
+    std::string out;
+    for (const std::string &name : Split(names, " ")) {
+        int32_t word = 0;
+        std::memcpy(&word, static_cast<const char *>(record) + offset, sizeof word);
+        offset += sizeof word;
+        const bool level = name == "LevelChar";
+        if (word != 0)
+            out += " " + name + "=" + (level ? std::string(1, char(word)) : std::to_string(word));
+    }
+    return out.empty() ? "-" : out.substr(1);
+}
+
+const char kUnzipFields[] =
+    "ExtractOnlyNewer SpaceToUnderScore PromptToOverwrite MessageLevel Reserved16 TestZip "
+    "ListOnly Reserved28 Reserved32 UseFolderNames OverwriteExisting ConvertCRToCRLF "
+    "Reserved48 CaseSensitiveFileNames Reserved56";
+const char kZipFields[] =  // from Unused12 on
+    "Unused12 Unused16 Encrypt SystemHidden VolumeLabel Unused32 NoDirEntries Unused40 "
+    "Unused44 Verbose Quiet CRLFToLF LFToCRLF JunkDirNames Append Unused72 Unused76 "
+    "DeleteEntries Update Freshen Unused92 Unused96 Comment Unused104 Unused108 Unused112 "
+    "Recurse Unused120 LevelChar";
+
+const std::map<std::string, std::function<void(cUnzip &, int32_t)>> kUnzipSetters = {
+    {"ExtractOnlyNewer", [](cUnzip &z, int32_t v) { z.ExtractOnlyNewer(v); }},
+    {"SpaceToUnderScore", [](cUnzip &z, int32_t v) { z.SpaceToUnderScore(v); }},
+    {"PromptToOverwrite", [](cUnzip &z, int32_t v) { z.PromptToOverwrite(v); }},
+    {"TestZip", [](cUnzip &z, int32_t v) { z.TestZip(v); }},
+    {"UseFolderNames", [](cUnzip &z, int32_t v) { z.UseFolderNames(v); }},
+    {"OverwriteExisting", [](cUnzip &z, int32_t v) { z.OverwriteExisting(v); }},
+    {"ConvertCRToCRLF", [](cUnzip &z, int32_t v) { z.ConvertCRToCRLF(v); }},
+    {"CaseSensitiveFileNames", [](cUnzip &z, int32_t v) { z.CaseSensitiveFileNames(v); }},
+    {"MessageLevel", [](cUnzip &z, int32_t v) { z.MessageLevel(v); }}};
+
+const std::map<std::string, std::function<void(cZip &, int32_t)>> kZipSetters = {
+    {"Encrypt", [](cZip &z, int32_t v) { z.Encrypt(v); }},
+    {"AddComment", [](cZip &z, int32_t v) { z.AddComment(v); }},
+    {"IncludeSystemAndHiddenFiles", [](cZip &z, int32_t v) { z.IncludeSystemAndHiddenFiles(v); }},
+    {"StoreVolumeLabel", [](cZip &z, int32_t v) { z.StoreVolumeLabel(v); }},
+    {"StoreDirectories", [](cZip &z, int32_t v) { z.StoreDirectories(v); }},
+    {"StoreFolderNames", [](cZip &z, int32_t v) { z.StoreFolderNames(v); }},
+    {"RecurseSubDirs", [](cZip &z, int32_t v) { z.RecurseSubDirs(v); }},
+    {"UpdateOnlyIfNewer", [](cZip &z, int32_t v) { z.UpdateOnlyIfNewer(v); }},
+    {"FreshenFiles", [](cZip &z, int32_t v) { z.FreshenFiles(v); }},
+    {"ConvertCRLFToLF", [](cZip &z, int32_t v) { z.ConvertCRLFToLF(v); }},
+    {"ConvertLFToCRLF", [](cZip &z, int32_t v) { z.ConvertLFToCRLF(v); }},
+    {"AllowAppend", [](cZip &z, int32_t v) { z.AllowAppend(v); }},
+    {"CompressionLevel", [](cZip &z, int32_t v) { z.CompressionLevel(int16_t(v)); }},
+    {"MessageLevel", [](cZip &z, int32_t v) { z.MessageLevel(v); }}};
+
+// A listener of either binding: answers as the script's setup says and logs each event.
+struct Listener : cUnzipEvents, cZipEvents {
+    std::map<std::string, std::string> setup;
+    std::function<void()> again;  // another engine call, started from a message
+    std::vector<std::string> log;
+
+    bool Has(const std::string &key) const { return setup.count(key) != 0; }
+    void Note(const std::string &event) {
+        log.push_back(event);
+        if (Has("fail")) throw std::runtime_error(event);
+    }
+    void Ask(const std::string &event, std::string &sPassword, bool &bCancel) {
+        sPassword = Expand(setup["password"]);
+        bCancel = Has("cancel");
+        Note(event);
+    }
+    void Cancel(const std::string &sMsg, bool &bCancel) override {
+        bCancel = Has("cancel");
+        Note("cancel " + sMsg);
+    }
+    void OverwritePrompt(const std::string &sFile, int32_t &eResponse) override {
+        if (Has("overwrite")) eResponse = std::stoi(setup["overwrite"]);
+        Note("overwrite " + sFile);
+    }
+    void PasswordRequest(std::string &sPassword, bool &bCancel) override {
+        Ask("password", sPassword, bCancel);
+    }
+    void PasswordRequest(std::string &sPassword, int32_t lMax, bool bConfirm,
+                         bool &bCancel) override {
+        Ask("password " + std::to_string(lMax) + (bConfirm ? " again" : ""), sPassword, bCancel);
+    }
+    void CommentRequest(std::string &sComment, bool &) override {
+        sComment = Expand(setup["comment"]);
+        Note("comment");
+    }
+    void Progress(int32_t lCount, const std::string &sMsg) override {
+        EXPECT_EQ(lCount, 1);
+        Note(sMsg);
+        if (!Has("reenter")) return;
+        try {
+            again();
+        } catch (const TeskError &e) {
+            log.push_back("error " + std::to_string(e.Number()));
+        }
+    }
+};
+
+int32_t Length(const std::string &text) { return static_cast<int32_t>(text.size()); }
+
+int32_t Play(const UnzipCallbacks &cb, const std::string &call, const std::string &text,
+             char *buffer) {
+    if (call == "print") return cb.PrintCallback(text.data(), Length(text));
+    if (call == "service") return cb.ServiceCallback(text.data(), Length(text));
+    if (call == "replace") return cb.ReplaceCallback(text.c_str());
+    if (call == "password") return cb.PasswordCallback(buffer, std::stoi(text), "", "");
+    const auto f = Split(text, ",");  // an entry
+    const auto n = [&](size_t k) { return std::stoll(f.at(k), nullptr, 0); };
+    cb.EntryCallback(n(1) / 2, n(1), n(2), n(4), n(5), n(6), n(7), n(8), 0, f[0].c_str(),
+                     "Deflated", 0xCAFEBABEu, n(3));
+    return 0;
+}
+
+int32_t Play(const ZipCallbacks &cb, const std::string &call, const std::string &text,
+             char *buffer) {
+    if (call == "print") return cb.ZipPrintCallback(text.data(), Length(text));
+    if (call == "service") return cb.ZipServiceCallback(text.data(), Length(text));
+    if (call == "comment") return cb.ZipCommentCallback(buffer);
+    return cb.ZipPasswordCallback(buffer, std::stoi(text), "", "");
+}
+
+std::string Listed(const cUnzip &z, int32_t i) {
+    std::ostringstream line;
+    line << "[" << z.FileDirectory(i) << "] " << z.FileName(i) << ": " << z.FileSize(i) << "/"
+         << z.FileCompressedSize(i) << "/" << z.FilePackedSize(i) << " bytes, ratio "
+         << z.FileCompressionRatio(i) << ", day " << std::fixed << std::setprecision(6)
+         << z.FileDate(i) << (z.FileEncrypted(i) ? ", encrypted, " : ", plain, ")
+         << z.FileCompressionMethod(i) << " " << std::hex << static_cast<uint32_t>(z.FileCRC(i));
+    return line.str();
+}
+
+TEST(BindingScripts, EachSettingReachesItsOwnField) {
+    for (const std::string &line : Cases("records.txt")) {
+        SCOPED_TRACE(line);
+        const auto field = Split(line, " | ");
+        ASSERT_EQ(field.size(), 3u);
+        fake::Unzip() = {};
+        fake::Zip() = {};
+        cUnzip unzip;
+        cZip zip;
+        for (const std::string &item : Split(field[1], " ")) {
+            const auto [name, value] = Setting(item);
+            if (field[0] == "zip")
+                kZipSetters.at(name)(zip, std::stoi(value));
+            else
+                kUnzipSetters.at(name)(unzip, std::stoi(value));
+        }
+        if (field[0] == "zip") {
+            zip.Zip();
+            const ZipOptions &sent = fake::Zip().archives.at(0).options;
+            EXPECT_EQ(NonZero(&sent, offsetof(ZipOptions, Unused12), kZipFields), field[2]);
+            EXPECT_TRUE(sent.Unused0 == nullptr && sent.Unused8 == nullptr);
+        } else {
+            unzip.ZipFile("/a.zip");
+            unzip.UnzipFolder("/dest");
+            unzip.Unzip();
+            const fake::UnzipCall &call = fake::Unzip().calls.at(0);
+            EXPECT_EQ(NonZero(&call.options, 0, kUnzipFields), field[2]);
+            EXPECT_EQ(call.archivePath, "/a.zip");
+            EXPECT_EQ(call.extractFolder, "/dest");
+        }
+    }
+}
+
+TEST(BindingScripts, EachCallbackGetsTheListenersAnswer) {
+    for (const std::string &line : Cases("callbacks.txt")) {
+        SCOPED_TRACE(line);
+        const auto field = Split(line, " | ");
+        ASSERT_GE(field.size(), 5u);
+        fake::Unzip() = {};
+        fake::Zip() = {};
+        Listener listener;
+        for (const std::string &item : Split(field[1], " ")) listener.setup.insert(Setting(item));
+        char buffer[300];
+        std::memset(buffer, 'Z', sizeof buffer);
+        std::vector<std::string> results;
+        const auto play = [&](const auto &callbacks) {
+            for (const std::string &call : Split(field[2], " ")) {
+                const size_t colon = call.find(':');
+                const std::string text = colon == std::string::npos ? "" : call.substr(colon + 1);
+                const int32_t result = Play(callbacks, call.substr(0, colon), Expand(text), buffer);
+                results.push_back(std::to_string(result));
+            }
+            return 0;
+        };
+        fake::Unzip().script = [&](const fake::UnzipCall &call) { return play(call.callbacks); };
+        fake::Zip().script = [&](const fake::ZipArchiveCall &) {
+            return play(fake::Zip().callbacks);
+        };
+        cUnzip unzip;
+        cZip zip;
+        unzip.ZipFile("/a.zip");
+        unzip.SetListener(listener.Has("deaf") ? nullptr : &listener);
+        zip.SetListener(listener.Has("deaf") ? nullptr : &listener);
+        listener.again = [&] {
+            if (field[0] == "zip")
+                zip.Zip();
+            else if (field[0] == "list")
+                unzip.Directory();
+            else
+                unzip.Unzip();
+        };
+        const size_t runs = listener.Has("runs") ? std::stoul(listener.setup["runs"]) : 1;
+        for (size_t i = 0; i < runs; ++i) listener.again();
+        for (int32_t i = 1; i <= unzip.FileCount(); ++i) listener.log.push_back(Listed(unzip, i));
+
+        EXPECT_EQ(fake::Unzip().calls.size() + fake::Zip().archives.size(), runs);
+        EXPECT_EQ(results, Split(field[3], " "));
+        EXPECT_EQ(listener.log, Split(Expand(field[4]), "; "));
+        const std::string start = field.size() > 5 ? Expand(field[5]) : "";
+        EXPECT_EQ(std::string(buffer, start.size()), start);
+    }
+}
+
+}  // namespace
