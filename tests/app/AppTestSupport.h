@@ -29,7 +29,7 @@ protected:
         return script.Shown();
     }
     QStringList Open(const QString &archive) {
-        chooser.answers = {archive};
+        chooser.openAnswers = {archive};
         return Run("mnuOpen");
     }
     QAbstractItemModel *Rows() { return window.findChild<QTreeView *>("lvwZip")->model(); }

@@ -61,7 +61,7 @@ TEST_F(ScriptedEngineTest, ExtractionAnswersOptionsAndMessages) {
         cb.PrintCallback(summary.c_str(), static_cast<int32_t>(summary.size()));
         return UZ_ERR_BADZIP;
     };
-    chooser.answers = {QStringLiteral("/dest")};
+    chooser.folderAnswers = {QStringLiteral("/dest")};
     const QStringList shown = Run(
         "mnuExtract",
         {Reply({.click = "cmdYes"}), Reply({.tick = true, .click = "cmdYes"}),

@@ -83,7 +83,9 @@ protected:
         static const std::map<QString, const char *> actions = {
             {"dir", "mnuAddDir"}, {"files", "mnuAddFiles"}, {"cancel", "mnuAddFiles"},
             {"open", "mnuOpen"},  {"compress", "mnuCompress"}, {"extract", "mnuExtract"}};
-        std::deque<QString> &answers = chooser.answers;
+        std::deque<QString> &answers = what == "compress" ? chooser.saveAnswers
+                                       : what == "dir" || what == "extract" ? chooser.folderAnswers
+                                                                            : chooser.openAnswers;
         answers = {arg.empty() ? QString() : Path(arg)};
         if (what == "files" && words.size() == 3) answers = {Path(arg) + "/" + words[2]};
         if (what == "files" && words.size() > 3)

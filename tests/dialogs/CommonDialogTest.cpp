@@ -39,7 +39,7 @@ TEST(CommonDialog, ShapesOfTheResult) {
     for (const ShapeRow &row : kShapeRows) {
         dialog.AllowMultiSelect(row.multi);
         dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
-        chooser.answers = {Buffer(row.answer)};
+        chooser.openAnswers = {Buffer(row.answer)};
         dialog.ShowOpen();
         EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << row.answer;
         EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << "read again";
@@ -47,7 +47,7 @@ TEST(CommonDialog, ShapesOfTheResult) {
     // A selection longer than the 2048-character buffer comes back whole.
     QStringList many;
     for (int i = 0; i < 300; ++i) many << QStringLiteral("file-number-%1.txt").arg(i);
-    chooser.answers = {ScriptedChooser::Multiple(QStringLiteral("/data"), many)};
+    chooser.openAnswers = {ScriptedChooser::Multiple(QStringLiteral("/data"), many)};
     dialog.AllowMultiSelect(true);
     dialog.ShowOpen();
     EXPECT_EQ(std::get<QStringList>(dialog.FileName()), QStringList{"/data"} + many);
@@ -65,7 +65,7 @@ static QString Request(const platform::FileRequest &r) {
 TEST(CommonDialog, RequestCarriesTheRecord) {
     ScriptedChooser chooser;
     CommonDialog dialog(&chooser);
-    chooser.answers = {QStringLiteral("/data/a.txt")};
+    chooser.openAnswers = {QStringLiteral("/data/a.txt")};
     dialog.ShowOpen();
     EXPECT_EQ(Request(chooser.openRequests.at(0)),
               " #1 title=(none) dir= ext=txt flags=80202 max=2048");
@@ -83,7 +83,7 @@ TEST(CommonDialog, RequestCarriesTheRecord) {
         EXPECT_EQ(Request(request), "Zip Files (*.zip)|*.zip|| #1 title=Select Files dir=/tmp "
                                     "ext=targz flags=80202 max=2048");
     // The folder chooser gets its own title and leaves the record's.
-    chooser.answers = {QStringLiteral("/data/photos"), QString()};
+    chooser.folderAnswers = {QStringLiteral("/data/photos"), QString()};
     EXPECT_EQ(dialog.GetFolderName(QStringLiteral("Choose")), QStringLiteral("/data/photos"));
     EXPECT_EQ(dialog.GetFolderName(QStringLiteral("Again")), QString());
     EXPECT_EQ(chooser.folderTitles, QStringList({"Choose", "Again"}));

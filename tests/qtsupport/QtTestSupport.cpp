@@ -53,6 +53,15 @@ QString Describe(QWidget *window) {
     return window->objectName() + (caption ? QStringLiteral(": ") + caption->text() : QString());
 }
 
+ModalScript::Handler AcknowledgeMessage(MessageSeen &seen) {
+    return [&seen](QWidget *window) {
+        auto *box = qobject_cast<QMessageBox *>(window);
+        ASSERT_NE(box, nullptr) << "not a message box: " << Describe(window).toStdString();
+        seen = {box->windowTitle(), box->text(), box->icon()};
+        box->button(QMessageBox::Ok)->click();
+    };
+}
+
 void Play(QWidget *window, const Answer &answer) {
     if (answer.tick) Child<QCheckBox>(window, "chkAllFiles")->setChecked(true);
     if (!answer.type.isEmpty()) QTest::keyClicks(Child(window, "txtPass"), answer.type);

@@ -27,6 +27,10 @@ public:
 
     explicit ModalScript(std::vector<Handler> handlers = {});
     ~ModalScript();
+    ModalScript &Then(Handler handler) {
+        handlers_.push_back(std::move(handler));
+        return *this;
+    }
     const QStringList &Shown() const { return shown_; }
 
 private:
@@ -42,6 +46,13 @@ private:
 // A modal window as a line: "TITLE ICON: TEXT" for a message box, else its object name
 // and the text of its caption label, if it has one.
 QString Describe(QWidget *window);
+
+// The title, text and icon of a message box, which is then closed with OK.
+struct MessageSeen {
+    QString title, text;
+    int icon = -1;
+};
+ModalScript::Handler AcknowledgeMessage(MessageSeen &seen);
 
 // Finds a child by object name; fails the running test when it is missing.
 template <class T = QWidget>
@@ -68,27 +79,27 @@ inline ModalScript::Handler Reply(Answer answer) {
 // blank continues the row above; blank lines and lines that start with "#" are skipped.
 std::vector<QStringList> ReadTable(const QString &path);
 
-// A chooser that plays back prepared answers, one per chooser shown (none left:
-// cancelled), and records what it was asked.
+// A chooser that plays back prepared answers (none left: cancelled) and records what it
+// was asked.
 class ScriptedChooser : public platform::FileChooser {
 public:
-    std::deque<QString> answers;
+    std::deque<QString> openAnswers, saveAnswers, folderAnswers;
     std::vector<platform::FileRequest> openRequests, saveRequests;
     QStringList folderTitles;
 
     QString OpenFile(const platform::FileRequest &request) override {
         openRequests.push_back(request);
-        return Next();
+        return Next(openAnswers);
     }
     QString SaveFile(const platform::FileRequest &request) override {
         saveRequests.push_back(request);
-        return Next();
+        return Next(saveAnswers);
     }
     QString ChooseDirectory(const QString &title) override {
         folderTitles << title;
-        return Next();
+        return Next(folderAnswers);
     }
-    QString Next() {
+    static QString Next(std::deque<QString> &answers) {
         const QString answer = answers.empty() ? QString() : answers.front();
         if (!answers.empty()) answers.pop_front();
         return answer;
