@@ -5,113 +5,88 @@
 
 using qtsupport::ScriptedChooser;
 
-namespace {
+static QString Nuls(int n) { return QString(n, QChar(0)); }
 
-QString Nuls(int n) { return QString(n, QChar(0)); }
+// A buffer with "|" standing for each NUL, and back.
+static QString Buffer(QString text) { return text.replace('|', QChar(0)); }
+static QString Bars(QString text) { return text.replace(QChar(0), '|'); }
 
-TEST(CommonDialog, DefaultExtKeepsLettersAndFileTitleIsNeverStored) {
-    ScriptedChooser chooser;
-    CommonDialog dialog(&chooser);
-    dialog.DefaultExt(QStringLiteral(".tar.gz"));
-    EXPECT_EQ(dialog.DefaultExt(), QStringLiteral("targz"));
-    dialog.FileTitle(QStringLiteral("anything"));
-    EXPECT_EQ(dialog.FileTitle(), Nuls(256));
-}
+// What FileName gives after a chooser answered, "|" standing for NUL.
+struct ShapeRow {
+    bool multi;
+    const char *answer;
+    const char *fileName;
+};
+const ShapeRow kShapeRows[] = {
+    {false, "", "none"},  // cancelled
+    {true, "", "none"},
+    {true, "/data/a.txt", "text /data/a.txt"},  // one file: one text, not a list
+    {true, "/data|a.txt|b.txt||", "list /data, a.txt, b.txt"},
+    {true, "/|a|b||", "list /, a, b"},  // the root keeps its separator
+    {false, "/data|a.txt|b.txt||", "text /data|a.txt|b.txt"},  // one unsplit text
+};
 
-TEST(CommonDialog, RequestCarriesTheRecord) {
-    ScriptedChooser chooser;
-    CommonDialog dialog(&chooser);
-    dialog.ShowOpen();
-    ASSERT_EQ(chooser.openRequests.size(), 1u);
-    // A fresh instance has no title, so the system's default applies.
-    EXPECT_FALSE(chooser.openRequests[0].title.has_value());
-    EXPECT_EQ(chooser.openRequests[0].defaultExtension, QStringLiteral("txt"));
-    EXPECT_EQ(chooser.openRequests[0].flags, 0x80202u);
-
-    dialog.Filter(QStringLiteral("Zip Files (*.zip)|*.zip"));
-    dialog.DialogTitle(QStringLiteral("Select Files"));
-    dialog.InitDir(QStringLiteral("/tmp"));
-    dialog.ShowSave();
-    dialog.ShowOpen();  // the title carries over to later choosers
-    ASSERT_EQ(chooser.saveRequests.size(), 1u);
-    for (const auto &request : {chooser.saveRequests[0], chooser.openRequests[1]}) {
-        EXPECT_EQ(request.filter, QStringLiteral("Zip Files (*.zip)") + QChar(0) +
-                                      QStringLiteral("*.zip") + Nuls(2));
-        EXPECT_EQ(request.filterIndex, 1);
-        EXPECT_EQ(request.title.value_or(QString()), QStringLiteral("Select Files"));
-        EXPECT_EQ(request.initialDir, QStringLiteral("/tmp"));
-        EXPECT_EQ(request.maxFile, 2048);
-    }
-}
-
-TEST(CommonDialog, CancelledChooserReadsAsNoValueInBothModes) {
-    ScriptedChooser chooser;
-    CommonDialog dialog(&chooser);
-    for (bool multi : {false, true}) {
-        dialog.AllowMultiSelect(multi);
-        dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
-        chooser.openAnswers.push_back(QString());
-        dialog.ShowOpen();
-        const auto value = dialog.FileName();
-        EXPECT_TRUE(std::holds_alternative<std::monostate>(value));
-        EXPECT_EQ(CommonDialog::AsText(value), QString());
-    }
+static QString Shape(const CommonDialog::FileNameValue &value) {
+    if (const auto *list = std::get_if<QStringList>(&value))
+        return QStringLiteral("list ") + list->join(QStringLiteral(", "));
+    return (value.index() ? QStringLiteral("text ") : QStringLiteral("none")) +
+           Bars(CommonDialog::AsText(value));
 }
 
 TEST(CommonDialog, ShapesOfTheResult) {
     ScriptedChooser chooser;
     CommonDialog dialog(&chooser);
-    const QString two = ScriptedChooser::Multiple(QStringLiteral("/data"),
-                                                  {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
-
-    // One file with multi-selection: one text, not a list.
-    dialog.AllowMultiSelect(true);
-    chooser.openAnswers.push_back(QStringLiteral("/data/a.txt"));
-    dialog.ShowOpen();
-    EXPECT_EQ(std::get<QString>(dialog.FileName()), QStringLiteral("/data/a.txt"));
-    EXPECT_EQ(dialog.FileTitle(), QStringLiteral("a.txt") + Nuls(251));
-
-    // Several files: the folder then the names, the same list on a second reading.
-    chooser.openAnswers.push_back(two);
-    dialog.ShowOpen();
-    const QStringList expected{QStringLiteral("/data"), QStringLiteral("a.txt"),
-                               QStringLiteral("b.txt")};
-    EXPECT_EQ(std::get<QStringList>(dialog.FileName()), expected);
-    EXPECT_EQ(std::get<QStringList>(dialog.FileName()), expected);
-
+    for (const ShapeRow &row : kShapeRows) {
+        dialog.AllowMultiSelect(row.multi);
+        dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
+        chooser.openAnswers = {Buffer(row.answer)};
+        dialog.ShowOpen();
+        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << row.answer;
+        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << "read again";
+    }
     // A selection longer than the 2048-character buffer comes back whole.
     QStringList many;
     for (int i = 0; i < 300; ++i) many << QStringLiteral("file-number-%1.txt").arg(i);
-    chooser.openAnswers.push_back(ScriptedChooser::Multiple(QStringLiteral("/data"), many));
+    chooser.openAnswers = {ScriptedChooser::Multiple(QStringLiteral("/data"), many)};
+    dialog.AllowMultiSelect(true);
     dialog.ShowOpen();
     EXPECT_EQ(std::get<QStringList>(dialog.FileName()), QStringList{"/data"} + many);
-
-    // The root keeps its separator.
-    chooser.openAnswers.push_back(
-        ScriptedChooser::Multiple(QStringLiteral("/"), {QStringLiteral("a"), QStringLiteral("b")}));
-    dialog.ShowOpen();
-    EXPECT_EQ(std::get<QStringList>(dialog.FileName()).first(), QStringLiteral("/"));
-
-    // Without multi-selection the same choice is one unsplit text.
-    dialog.AllowMultiSelect(false);
-    chooser.openAnswers.push_back(two);
-    dialog.ShowOpen();
-    EXPECT_EQ(std::get<QString>(dialog.FileName()),
-              QStringLiteral("/data") + QChar(0) + QStringLiteral("a.txt") + QChar(0) +
-                  QStringLiteral("b.txt"));
 }
 
-TEST(CommonDialog, FolderChooser) {
+// A file request as a line, "|" standing for NUL.
+static QString Request(const platform::FileRequest &r) {
+    return QStringLiteral("%1 #%2 title=%3 dir=%4 ext=%5 flags=%6 max=%7")
+        .arg(Bars(r.filter)).arg(r.filterIndex).arg(r.title.value_or(QStringLiteral("(none)")))
+        .arg(r.initialDir, r.defaultExtension).arg(r.flags, 0, 16).arg(r.maxFile);
+}
+
+// Every chooser receives the record as it stands; a fresh instance has no title, so the
+// system's default applies.
+TEST(CommonDialog, RequestCarriesTheRecord) {
     ScriptedChooser chooser;
     CommonDialog dialog(&chooser);
-    dialog.DialogTitle(QStringLiteral("Kept"));
+    chooser.openAnswers = {QStringLiteral("/data/a.txt")};
+    dialog.ShowOpen();
+    EXPECT_EQ(Request(chooser.openRequests.at(0)),
+              " #1 title=(none) dir= ext=txt flags=80202 max=2048");
+    EXPECT_EQ(dialog.FileTitle(), QStringLiteral("a.txt") + Nuls(251));
+    dialog.FileTitle(QStringLiteral("anything"));  // never stored
+    EXPECT_EQ(dialog.FileTitle(), Nuls(256));
+
+    dialog.Filter(QStringLiteral("Zip Files (*.zip)|*.zip"));
+    dialog.DialogTitle(QStringLiteral("Select Files"));
+    dialog.InitDir(QStringLiteral("/tmp"));
+    dialog.DefaultExt(QStringLiteral(".tar.gz"));
+    dialog.ShowSave();
+    dialog.ShowOpen();
+    for (const auto &request : {chooser.saveRequests.at(0), chooser.openRequests.at(1)})
+        EXPECT_EQ(Request(request), "Zip Files (*.zip)|*.zip|| #1 title=Select Files dir=/tmp "
+                                    "ext=targz flags=80202 max=2048");
+    // The folder chooser gets its own title and leaves the record's.
     chooser.folderAnswers = {QStringLiteral("/data/photos"), QString()};
-    EXPECT_EQ(dialog.GetFolderName(QStringLiteral("Choose destination")),
-              QStringLiteral("/data/photos"));
+    EXPECT_EQ(dialog.GetFolderName(QStringLiteral("Choose")), QStringLiteral("/data/photos"));
     EXPECT_EQ(dialog.GetFolderName(QStringLiteral("Again")), QString());
-    EXPECT_EQ(chooser.folderTitles,
-              QStringList({QStringLiteral("Choose destination"), QStringLiteral("Again")}));
-    EXPECT_EQ(dialog.DialogTitle(), QStringLiteral("Kept"));
+    EXPECT_EQ(chooser.folderTitles, QStringList({"Choose", "Again"}));
+    EXPECT_EQ(dialog.DialogTitle(), QStringLiteral("Select Files"));
 }
 
-}  // namespace

@@ -7,73 +7,45 @@
 #include <map>
 
 namespace fs = std::filesystem;
-using testsupport::TempDir;
 using Paths = std::vector<std::string>;
 
-namespace {
-
-// The names of folder's subfolders in the order the system lists them.
-std::vector<std::string> SystemOrder(const fs::path &folder) {
-    std::vector<std::string> names;
-    for (const auto &entry : fs::directory_iterator(folder))
-        if (entry.is_directory()) names.push_back(entry.path().filename().string());
-    return names;
-}
-
-TEST(clsGetDirectories, DepthFirstPreOrderInTheSystemsOrder) {
-    TempDir tmp;
+// Depth-first pre-order, siblings in the system's order; RECYCLER is passed over; links to
+// folders are listed but never entered; the results of repeated calls add up.
+TEST(clsGetDirectories, WalksTheRealTree) {
+    testsupport::TempDir tmp;
     const std::string a = tmp / "A";
-    for (const char *d : {"A/B/D", "A/C", "A/.hidden/inner", "A/Recycler", "A/RECYCLED",
-                          "A/C/RECYCLER/below"})
+    for (const char *d : {"A/B/D", "A/C/RECYCLER/below", "A/.hidden/inner", "A/Recycler",
+                          "A/RECYCLED", "leaf"})
         fs::create_directories(tmp.path() / d);
     testsupport::WriteFile(tmp.path() / "A/file.txt", "x");
-    testsupport::WriteFile(tmp.path() / "A/B/D/file", "x");
+    testsupport::WriteFile(tmp.path() / "leaf/only-a-file", "x");
+    fs::create_directory_symlink("..", tmp.path() / "A/B/D/up");  // a loop
+    fs::create_directory_symlink(a, tmp.path() / "A/self");
+    fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "A/dangling");
 
-    // The expected list, built from the system's own order of each folder.
     std::map<std::string, Paths> below = {
-        {"B", {a + "/B/", a + "/B/D/"}},
+        {"B", {a + "/B/", a + "/B/D/", a + "/B/D/up/"}},
         {"C", {a + "/C/"}},
         {".hidden", {a + "/.hidden/", a + "/.hidden/inner/"}},
         {"Recycler", {a + "/Recycler/"}},
         {"RECYCLED", {a + "/RECYCLED/"}},
+        {"self", {a + "/self/"}},
     };
     Paths expected;
-    for (const auto &name : SystemOrder(a))
-        expected.insert(expected.end(), below[name].begin(), below[name].end());
-
+    for (const auto &entry : fs::directory_iterator(a)) {
+        const Paths &more = below[entry.path().filename().string()];
+        expected.insert(expected.end(), more.begin(), more.end());
+    }
     int pumps = 0;
     clsGetDirectories lister([&] { ++pumps; });
     EXPECT_EQ(lister.GetDirs(a), expected);
     EXPECT_GT(pumps, 0);
-    EXPECT_EQ(clsGetDirectories().GetDirs(a + "/"), expected);  // trailing separator
-}
-
-TEST(clsGetDirectories, EmptyAndUnreadableFoldersAndRepeatedCalls) {
-    TempDir tmp;
-    fs::create_directories(tmp.path() / "leaf");
-    testsupport::WriteFile(tmp.path() / "leaf/only-a-file", "x");
-    clsGetDirectories lister;
-    EXPECT_TRUE(lister.GetDirs(tmp / "leaf").empty());
-    EXPECT_TRUE(lister.GetDirs(tmp / "missing").empty());
-
-    fs::create_directories(tmp.path() / "two/x");
-    const Paths first = lister.GetDirs(tmp / "two");
-    const Paths second = lister.GetDirs(tmp / "two");
-    ASSERT_EQ(first, Paths{tmp / "two/x/"});
-    EXPECT_EQ(second, (Paths{tmp / "two/x/", tmp / "two/x/"}));
-    EXPECT_EQ(lister.Count(), 2);
-}
-
-TEST(clsGetDirectories, LinksToFoldersAreListedButNotEntered) {
-    TempDir tmp;
-    fs::create_directories(tmp.path() / "top/sub");
-    fs::create_directory_symlink("..", tmp.path() / "top/sub/up");        // a loop
-    fs::create_directory_symlink(tmp.path() / "top", tmp.path() / "top/self");
-    fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "top/dangling");
-    const Paths dirs = clsGetDirectories().GetDirs(tmp / "top");
-    Paths sorted = dirs;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, (Paths{tmp / "top/self/", tmp / "top/sub/", tmp / "top/sub/up/"}));
+    Paths twice = expected;
+    twice.insert(twice.end(), expected.begin(), expected.end());
+    EXPECT_EQ(lister.GetDirs(a + "/"), twice);  // a trailing separator changes nothing
+    EXPECT_EQ(lister.Count(), static_cast<int>(twice.size()));
+    EXPECT_TRUE(clsGetDirectories().GetDirs(tmp / "leaf").empty());
+    EXPECT_TRUE(clsGetDirectories().GetDirs(tmp / "missing").empty());
 }
 
 // A scripted tree with the other platform's separator: a folder that cannot be read is
@@ -86,7 +58,7 @@ TEST(clsGetDirectories, BackslashSeparatorAndUnreadableFolder) {
         {"C:\\data\\photos\\", {}},
         {"C:\\data\\RECYCLER\\", {{"never", true, false}}},
     };
-    std::vector<std::string> asked;
+    Paths asked;
     auto lister = [&](const std::string &folder, std::vector<DirectoryEntry> &entries) {
         asked.push_back(folder);
         auto it = tree.find(folder);
@@ -95,9 +67,7 @@ TEST(clsGetDirectories, BackslashSeparatorAndUnreadableFolder) {
         return true;
     };
     clsGetDirectories dirs({}, '\\', lister);
-    EXPECT_EQ(dirs.GetDirs("C:\\"),
-              (Paths{"C:\\data\\", "C:\\data\\photos\\", "C:\\locked\\"}));
+    EXPECT_EQ(dirs.GetDirs("C:\\"), (Paths{"C:\\data\\", "C:\\data\\photos\\", "C:\\locked\\"}));
     EXPECT_EQ(asked, (Paths{"C:\\", "C:\\data\\", "C:\\data\\photos\\", "C:\\locked\\"}));
 }
 
-}  // namespace

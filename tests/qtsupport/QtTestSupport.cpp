@@ -1,102 +1,99 @@
-#include <gtest/gtest.h>
-
 #include "QtTestSupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
 #include <QMessageBox>
+#include <QMetaEnum>
 #include <QPushButton>
+#include <QTest>
 
 namespace qtsupport {
 
-ModalScript::ModalScript() {
+ModalScript::ModalScript(std::vector<Handler> handlers)
+    : handlers_(handlers.begin(), handlers.end()) {
     timer_.setInterval(0);
     QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
     timer_.start();
 }
 
 ModalScript::~ModalScript() {
-    EXPECT_TRUE(unexpected_.isEmpty()) << "unanswered modal windows: "
-                                       << unexpected_.join(QStringLiteral(", ")).toStdString();
-}
-
-ModalScript &ModalScript::Then(Handler handler) {
-    handlers_.push_back(std::move(handler));
-    return *this;
+    EXPECT_TRUE(handlers_.empty()) << handlers_.size() << " answers left; shown: "
+                                   << shown_.join(QStringLiteral(" | ")).toStdString();
 }
 
 void ModalScript::Poll() {
     QWidget *modal = QApplication::activeModalWidget();
     if (!modal || !modal->isVisible() || modal == last_.data()) return;
-    // Keyboard tests need the window active, with its focus widget set.
+    // Keyboard answers need the window active, with its focus widget set.
     if (!modal->isActiveWindow() && ++activationTries_ < 100) {
         modal->activateWindow();
         return;
     }
     activationTries_ = 0;
     last_ = modal;
+    shown_ << Describe(modal);
     if (handlers_.empty()) {
-        unexpected_ << (modal->objectName().isEmpty()
-                            ? QString::fromLatin1(modal->metaObject()->className())
-                            : modal->objectName());
+        ADD_FAILURE() << "unanswered window: " << shown_.last().toStdString();
         modal->close();
         return;
     }
     Handler handler = std::move(handlers_.front());
     handlers_.pop_front();
-    ++answered_;
     handler(modal);
 }
 
-void Click(QWidget *window, const char *buttonName) {
-    if (auto *button = Child<QPushButton>(window, buttonName)) button->click();
+QString Describe(QWidget *window) {
+    if (auto *box = qobject_cast<QMessageBox *>(window))
+        return box->windowTitle() + QLatin1Char(' ') +
+               QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()) +
+               QStringLiteral(": ") + box->text();
+    auto *caption = window->findChild<QLabel *>(QStringLiteral("lblCaption"));
+    return window->objectName() + (caption ? QStringLiteral(": ") + caption->text() : QString());
 }
 
 ModalScript::Handler AcknowledgeMessage(MessageSeen &seen) {
     return [&seen](QWidget *window) {
         auto *box = qobject_cast<QMessageBox *>(window);
-        if (!box) {
-            ADD_FAILURE() << "expected a message box, got "
-                          << window->metaObject()->className();
-            window->close();
-            return;
-        }
-        seen.title = box->windowTitle();
-        seen.text = box->text();
-        seen.icon = box->icon();
+        ASSERT_NE(box, nullptr) << "not a message box: " << Describe(window).toStdString();
+        seen = {box->windowTitle(), box->text(), box->icon()};
         box->button(QMessageBox::Ok)->click();
     };
 }
 
-namespace {
-
-QString Next(std::deque<QString> &answers) {
-    if (answers.empty()) return QString();
-    QString answer = answers.front();
-    answers.pop_front();
-    return answer;
+void Play(QWidget *window, const Answer &answer) {
+    if (answer.tick) Child<QCheckBox>(window, "chkAllFiles")->setChecked(true);
+    if (!answer.type.isEmpty()) QTest::keyClicks(Child(window, "txtPass"), answer.type);
+    if (!answer.focus.isEmpty()) Child(window, answer.focus)->setFocus();
+    if (!answer.keys.isEmpty())
+        QTest::keySequence(window->focusWidget() ? window->focusWidget() : window,
+                           QKeySequence(answer.keys));
+    if (answer.click.isEmpty()) return;
+    // Keys meant to do nothing have left the window open.
+    EXPECT_TRUE(window->isVisible()) << "closed before " << answer.click.toStdString();
+    if (answer.click == QStringLiteral("close"))
+        window->close();
+    else
+        Child<QPushButton>(window, answer.click)->click();
 }
 
-}  // namespace
-
-QString ScriptedChooser::OpenFile(const platform::FileRequest &request) {
-    openRequests.push_back(request);
-    return Next(openAnswers);
-}
-
-QString ScriptedChooser::SaveFile(const platform::FileRequest &request) {
-    saveRequests.push_back(request);
-    return Next(saveAnswers);
-}
-
-QString ScriptedChooser::ChooseDirectory(const QString &title) {
-    folderTitles << title;
-    return Next(folderAnswers);
-}
-
-QString ScriptedChooser::Multiple(const QString &folder, const QStringList &names) {
-    QString buffer = folder + QChar(0);
-    for (const QString &name : names) buffer += name + QChar(0);
-    return buffer + QChar(0);
+std::vector<QStringList> ReadTable(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", qPrintable(path));
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n')) {
+        if (line.startsWith(' ') && !lines.isEmpty())
+            lines.last() += line;
+        else if (!line.trimmed().isEmpty() && !line.startsWith('#'))
+            lines << line;
+    }
+    std::vector<QStringList> rows;
+    for (const QString &line : lines) {
+        rows.push_back(line.split('|'));
+        for (QString &cell : rows.back()) cell = cell.trimmed();
+    }
+    return rows;
 }
 
 }  // namespace qtsupport

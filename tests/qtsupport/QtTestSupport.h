@@ -1,5 +1,5 @@
-// Helpers for the tests of windows: answering modal windows from a timer, and a scripted
-// file chooser in place of the system's.
+// Helpers for the tests of windows: modal windows answered from a timer, answers played on
+// real controls, and a scripted file chooser in place of the system's.
 #pragma once
 
 #include "FileChooser.h"
@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QPointer>
-#include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -18,22 +17,21 @@
 
 namespace qtsupport {
 
-// Answers the modal windows that open while it lives, one handler per window in order.
-// A zero-delay timer looks for QApplication::activeModalWidget(); each new one is handed
-// to the next handler. A modal window for which no handler is left is recorded as
-// unexpected and closed, so that a faulty test fails instead of hanging.
+// Answers the modal windows that open while it lives, one handler per window in order,
+// and records each as shown (see Describe). A modal window left without a handler fails
+// the test and is closed, so that a faulty test fails instead of hanging; so does a
+// handler left unused.
 class ModalScript {
 public:
     using Handler = std::function<void(QWidget *)>;
 
-    ModalScript();
+    explicit ModalScript(std::vector<Handler> handlers = {});
     ~ModalScript();
-    ModalScript &Then(Handler handler);
-
-    int Answered() const { return answered_; }
-    // Object names (or class names) of modal windows that found no handler.
-    const QStringList &Unexpected() const { return unexpected_; }
-    bool Done() const { return handlers_.empty(); }
+    ModalScript &Then(Handler handler) {
+        handlers_.push_back(std::move(handler));
+        return *this;
+    }
+    const QStringList &Shown() const { return shown_; }
 
 private:
     void Poll();
@@ -41,42 +39,75 @@ private:
     QTimer timer_;
     std::deque<Handler> handlers_;
     QPointer<QWidget> last_;
-    int answered_ = 0;
     int activationTries_ = 0;
-    QStringList unexpected_;
+    QStringList shown_;
 };
 
-// Finds a child by object name; fails the running test when it is missing.
-template <class T>
-T *Child(QWidget *window, const char *name) {
-    T *child = window ? window->findChild<T *>(QString::fromLatin1(name)) : nullptr;
-    if (!child) ADD_FAILURE_AT(__FILE__, __LINE__) << "no child " << name;
-    return child;
-}
+// A modal window as a line: "TITLE ICON: TEXT" for a message box, else its object name
+// and the text of its caption label, if it has one.
+QString Describe(QWidget *window);
 
-// Clicks a push button of a modal window by object name.
-void Click(QWidget *window, const char *buttonName);
-// The text and icon of a message box; the box is then closed with OK.
+// The title, text and icon of a message box, which is then closed with OK.
 struct MessageSeen {
-    QString title;
-    QString text;
+    QString title, text;
     int icon = -1;
 };
 ModalScript::Handler AcknowledgeMessage(MessageSeen &seen);
 
-// A chooser that plays back prepared answers and records what it was asked.
+// Finds a child by object name; fails the running test when it is missing.
+template <class T = QWidget>
+T *Child(QWidget *window, const QString &name) {
+    T *child = window ? window->findChild<T *>(name) : nullptr;
+    if (!child) ADD_FAILURE() << "no child " << name.toStdString();
+    return child;
+}
+
+// One way of answering a window, played in this order; empty parts do nothing.
+struct Answer {
+    bool tick = false;  // tick the "all files" box
+    QString type = {};  // typed into the password box
+    QString focus = {};  // the control to focus
+    QString keys = {};   // a key sequence pressed on the focused control
+    QString click = {};  // a push button by name, or "close": the close box
+};
+void Play(QWidget *window, const Answer &answer);
+inline ModalScript::Handler Reply(Answer answer) {
+    return [answer](QWidget *window) { Play(window, answer); };
+}
+
+// The rows of a table file, cells separated by "|" and trimmed. A line that starts with a
+// blank continues the row above; blank lines and lines that start with "#" are skipped.
+std::vector<QStringList> ReadTable(const QString &path);
+
+// A chooser that plays back prepared answers (none left: cancelled) and records what it
+// was asked.
 class ScriptedChooser : public platform::FileChooser {
 public:
     std::deque<QString> openAnswers, saveAnswers, folderAnswers;
     std::vector<platform::FileRequest> openRequests, saveRequests;
     QStringList folderTitles;
 
-    QString OpenFile(const platform::FileRequest &request) override;
-    QString SaveFile(const platform::FileRequest &request) override;
-    QString ChooseDirectory(const QString &title) override;
-
+    QString OpenFile(const platform::FileRequest &request) override {
+        openRequests.push_back(request);
+        return Next(openAnswers);
+    }
+    QString SaveFile(const platform::FileRequest &request) override {
+        saveRequests.push_back(request);
+        return Next(saveAnswers);
+    }
+    QString ChooseDirectory(const QString &title) override {
+        folderTitles << title;
+        return Next(folderAnswers);
+    }
+    static QString Next(std::deque<QString> &answers) {
+        const QString answer = answers.empty() ? QString() : answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return answer;
+    }
     // The buffer of a multiple choice: folder, NUL, each name, NUL, and one more NUL.
-    static QString Multiple(const QString &folder, const QStringList &names);
+    static QString Multiple(const QString &folder, const QStringList &names) {
+        return folder + QChar(0) + names.join(QChar(0)) + QChar(0) + QChar(0);
+    }
 };
 
 }  // namespace qtsupport
