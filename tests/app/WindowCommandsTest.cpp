@@ -239,6 +239,18 @@ TEST_F(WindowTest, ZipInRunsAppendsAndFailureLeavesNothing) {
     EXPECT_FALSE(ZipInRuns(zip, group({"a", "b", "c"}), tmp / "runs.zip", 2));
     EXPECT_EQ(ReadFile(tmp.path() / "runs.zip"), before);
     EXPECT_EQ(testsupport::NamesIn(tmp.path()), (std::vector<std::string>{"f", "runs.zip"}));
+
+    // A job killed part way left its partial archive: the next job removes it unless its
+    // process still runs. A named file that is gone is left out as one run would: the rest
+    // is written and the job reports failure.
+    const std::string deadPid = std::to_string(std::stol(ReadFile("/proc/sys/kernel/pid_max")) + 1);
+    testsupport::WriteFile(tmp.path() / ("runs.zip.tesk-part-" + deadPid), "partial");
+    testsupport::WriteFile(tmp.path() / "runs.zip.tesk-part-1", "pid 1 runs");
+    zip.Encrypt(false);
+    EXPECT_FALSE(ZipInRuns(zip, group({"a", "gone", "b", "c"}), tmp / "runs.zip", 2));
+    EXPECT_EQ(Entries(tmp / "runs.zip", ""), "a b c : deflated");
+    EXPECT_EQ(testsupport::NamesIn(tmp.path()),
+              (std::vector<std::string>{"f", "runs.zip", "runs.zip.tesk-part-1"}));
 }
 
 // Over several runs, each run's progress counts the runs before it and the whole job; the
