@@ -197,12 +197,9 @@ protected:
         }
         return out;
     }
-    std::string Content(const std::string &raw) const {
-        std::string out;
-        std::istringstream parts(raw);
-        for (std::string part; std::getline(parts, part, '+');)
-            out += part.rfind("@file:", 0) == 0 ? testsupport::ReadFile(P(part.substr(6))) : part;
-        return out;
+    // A file's content as a case gives it: the word itself, or @file:PATH for that file's bytes.
+    std::string Content(const std::string &word) const {
+        return word.rfind("@file:", 0) == 0 ? testsupport::ReadFile(P(word.substr(6))) : word;
     }
     std::string P(const std::string &path) const { return path[0] == '/' ? path : dir_ / path; }
     const Listing &Dump(const std::string &archive, const std::string &pw = "") {
