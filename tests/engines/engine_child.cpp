@@ -1,14 +1,12 @@
 // A run of one engine in a process of its own, for tests that kill it part way. It prints
-// a line when it reaches the point the test waits for, then waits there to be killed.
+// "paused" when it reaches the point the test waits for, then waits there to be killed.
 //
 //   engine_child zip ARCHIVE ROOT PAUSE_AT FILE...
-//       Builds ARCHIVE from the files (relative to ROOT, stored); the service callback
-//       prints each entry's name and, at PAUSE_AT, prints "paused" and waits: zip_close is
-//       then writing the archive's temporary file.
+//       Builds ARCHIVE from the files (relative to ROOT, stored). The service callback pauses
+//       at PAUSE_AT: zip_close is then writing the archive's temporary file.
 //   engine_child unzip ARCHIVE DEST
 //       Extracts ARCHIVE into DEST, replacing existing files. The first password asked is
-//       wrong; when the second is asked, the first try's temporary file exists: it prints
-//       "paused" and waits.
+//       wrong; when the second is asked, the first try's temporary file exists: it pauses.
 #include "vbuzip10.h"
 #include "vbzip11.h"
 
@@ -30,10 +28,7 @@ int g_passwords = 0;
 }
 
 int32_t TESK_CALL ZipService(const char *name, int32_t length) {
-    const std::string entry(name, static_cast<size_t>(length));
-    std::printf("%s\n", entry.c_str());
-    std::fflush(stdout);
-    if (entry == g_pauseAt) Pause();
+    if (std::string(name, static_cast<size_t>(length)) == g_pauseAt) Pause();
     return 0;
 }
 
@@ -46,26 +41,19 @@ int32_t TESK_CALL UnzipPassword(char *buffer, int32_t, const char *, const char 
 int Zip(int argc, char **argv) {
     ZipCallbacks callbacks{nullptr, nullptr, nullptr, ZipService};
     ZpInit(&callbacks);
-    ZipOptions options{};
-    options.RootDir = argv[3];
-    options.LevelChar = '0';
+    ZipOptions options{.RootDir = argv[3], .LevelChar = '0'};
     ZpSetOptions(&options);
     g_pauseAt = argv[4];
-    std::vector<const char *> names(TESK_NAMELIST_SLOTS, nullptr);
-    int count = 0;
-    for (int i = 5; i < argc && count < TESK_NAMELIST_SLOTS - 1; ++i) names[count++] = argv[i];
-    names[count] = "";
-    return ZpArchive(count, argv[2], names.data());
+    std::vector<const char *> names(argv + 5, argv + argc);
+    names.push_back("");
+    names.resize(TESK_NAMELIST_SLOTS, nullptr);
+    return ZpArchive(argc - 5, argv[2], names.data());
 }
 
 int Unzip(char **argv) {
-    UnzipCallbacks callbacks{};
-    callbacks.PasswordCallback = UnzipPassword;
-    UnzipOptions options{};
-    options.ArchivePath = argv[2];
-    options.ExtractFolder = argv[3];
-    options.UseFolderNames = 1;
-    options.OverwriteExisting = 1;
+    UnzipCallbacks callbacks{.PasswordCallback = UnzipPassword};
+    UnzipOptions options{.UseFolderNames = 1, .OverwriteExisting = 1, .ArchivePath = argv[2],
+                         .ExtractFolder = argv[3]};
     const char *none[TESK_NAMELIST_SLOTS] = {""};
     return Wiz_SingleEntryUnzip(0, none, 0, none, &options, &callbacks);
 }
@@ -75,6 +63,6 @@ int Unzip(char **argv) {
 int main(int argc, char **argv) {
     if (argc >= 6 && std::strcmp(argv[1], "zip") == 0) return Zip(argc, argv);
     if (argc == 4 && std::strcmp(argv[1], "unzip") == 0) return Unzip(argv);
-    std::fprintf(stderr, "usage: engine_child zip ARCHIVE ROOT PAUSE_AT FILE... | unzip ARCHIVE DEST\n");
+    std::fputs("usage: zip ARCHIVE ROOT PAUSE_AT FILE... | unzip ARCHIVE DEST\n", stderr);
     return 2;
 }
