@@ -270,8 +270,9 @@ void RunCase(const Case &c) {
 std::string Describe(const std::string &root, const std::string &check) {
     if (check != "exact" && check != "dos") return treecheck::DescribeTree(root, true);
     const std::string format = check == "exact" ? "%P %m %T+\\n" : "%P %m\\n";
+    const std::string find = "find . -type f -printf '" + format + "' | sort";
     return treecheck::DescribeTree(root, true) +
-           Run("cd " + ShellQuote(root) + " && find . -type f -printf '" + format + "' | sort").output;
+           Run("cd " + ShellQuote(root) + " && " + find).output;
 }
 
 void RunPeer(const std::string &row) {
