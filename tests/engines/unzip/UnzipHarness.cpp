@@ -1,8 +1,8 @@
 #include "UnzipHarness.h"
-#include "TreeCheck.h"
 
 #include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <regex>
 #include <thread>
 
@@ -12,47 +12,53 @@ namespace {
 Harness *g_current = nullptr;
 std::thread::id g_caller;
 
+// Every callback must come on the calling thread.
+Harness &Current() {
+    EXPECT_EQ(std::this_thread::get_id(), g_caller);
+    return *g_current;
+}
+
 int32_t TESK_CALL OnPrint(const char *text, int32_t length) {
-    if (std::this_thread::get_id() != g_caller) g_current->foreignThread = true;
-    g_current->messages.emplace_back(text, static_cast<size_t>(length));
+    Current().messages.emplace_back(text, static_cast<size_t>(length));
     return 0;
 }
 
 int32_t TESK_CALL OnReplace(const char *name) {
-    g_current->replaceAsked.emplace_back(name);
-    if (g_current->replies.empty()) return UZ_REPLACE_NO;
-    const int32_t reply = g_current->replies.front();
-    g_current->replies.pop_front();
+    Harness &h = Current();
+    h.replaceAsked.emplace_back(name);
+    if (h.replies.empty()) return UZ_REPLACE_NO;
+    const int32_t reply = h.replies.front();
+    h.replies.pop_front();
     return reply;
 }
 
 int32_t TESK_CALL OnPassword(char *buffer, int32_t size, const char *prompt, const char *entry) {
-    bool zeroed = true;
-    for (int32_t i = 0; i < size; ++i) zeroed = zeroed && buffer[i] == 0;
-    g_current->passwordQueries.push_back({prompt, entry, size, zeroed});
-    if (g_current->passwords.empty() || !g_current->passwords.front()) {
-        if (!g_current->passwords.empty()) g_current->passwords.pop_front();
-        return 1;
-    }
-    const std::string password = *g_current->passwords.front();
-    g_current->passwords.pop_front();
-    std::memcpy(buffer, password.data(), password.size());
+    Harness &h = Current();
+    EXPECT_EQ(size, UZ_PASSWORD_BUFFER);
+    EXPECT_EQ(std::count(buffer, buffer + size, '\0'), size);
+    h.passwordQueries.push_back({prompt, entry});
+    if (h.passwords.empty()) return 1;
+    const std::optional<std::string> password = h.passwords.front();
+    h.passwords.pop_front();
+    if (!password) return 1;
+    std::memcpy(buffer, password->data(), password->size());
     // No terminator: the engine must stop at size - 1 by itself.
-    if (g_current->fillPasswordBuffer) std::memset(buffer, 'x', static_cast<size_t>(size));
+    if (h.fillPasswordBuffer) std::memset(buffer, 'x', static_cast<size_t>(size));
     return 0;
 }
 
 void TESK_CALL OnEntry(uint64_t compressedSize, uint64_t size, int32_t ratio, int32_t year,
                        int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
                        const char *name, const char *method, uint32_t crc, int32_t flags) {
-    g_current->listed.push_back({compressedSize, size, ratio, year, month, day, hour, minute,
-                                 second, name, method, crc, flags});
+    Current().listed.push_back({compressedSize, size, ratio, year, month, day, hour, minute,
+                                second, name, method, crc, flags});
 }
 
 int32_t TESK_CALL OnService(const char *name, int32_t length) {
-    g_current->serviceNames.emplace_back(name, static_cast<size_t>(length));
-    if (g_current->onService) g_current->onService(g_current->serviceNames.back());
-    return g_current->serviceNames.back() == g_current->stopAt ? 1 : 0;
+    Harness &h = Current();
+    h.serviceNames.emplace_back(name, static_cast<size_t>(length));
+    if (h.onService) h.onService(h.serviceNames.back());
+    return h.serviceNames.back() == h.stopAt ? 1 : 0;
 }
 
 // A name table as the binding builds it: the names, an empty text, then nulls.
@@ -65,39 +71,22 @@ std::vector<const char *> NameTable(const std::vector<std::string> &names) {
 
 }  // namespace
 
-Harness::Harness() { options.UseFolderNames = 1; }
-
 int32_t Harness::List(const std::string &archive) {
-    archive_ = archive;
-    folder_.clear();
     options.ListOnly = 1;
-    return Call();
+    return Extract(archive, "");
 }
 
 int32_t Harness::Extract(const std::string &archive, const std::string &folder) {
-    archive_ = archive;
-    folder_ = folder;
-    options.ListOnly = 0;
-    return Call();
-}
-
-int32_t Harness::Call() {
-    options.ArchivePath = archive_.c_str();
-    options.ExtractFolder = folder_.c_str();
-    UnzipCallbacks callbacks{};
-    callbacks.PrintCallback = OnPrint;
-    callbacks.ReplaceCallback = OnReplace;
-    callbacks.PasswordCallback = OnPassword;
-    callbacks.EntryCallback = OnEntry;
-    callbacks.ServiceCallback = OnService;
+    options.ArchivePath = archive.c_str();
+    options.ExtractFolder = folder.c_str();
+    UnzipCallbacks callbacks{OnPrint, nullptr, OnReplace, OnPassword, OnEntry, OnService, {}};
     const auto includeTable = NameTable(include);
     const auto excludeTable = NameTable(exclude);
     g_current = this;
     g_caller = std::this_thread::get_id();
-    const int32_t result =
-        Wiz_SingleEntryUnzip(static_cast<int32_t>(include.size()), includeTable.data(),
-                             static_cast<int32_t>(exclude.size()), excludeTable.data(), &options,
-                             &callbacks);
+    const int32_t result = Wiz_SingleEntryUnzip(
+        static_cast<int32_t>(include.size()), includeTable.data(),
+        static_cast<int32_t>(exclude.size()), excludeTable.data(), &options, &callbacks);
     g_current = nullptr;
     return result;
 }
@@ -116,8 +105,8 @@ bool IsProgressLine(const std::string &text) {
 
 std::vector<std::string> Harness::MessagesWithoutProgress() const {
     std::vector<std::string> kept;
-    for (const auto &m : messages)
-        if (!IsProgressLine(m)) kept.push_back(m);
+    std::copy_if(messages.begin(), messages.end(), std::back_inserter(kept),
+                 [](const std::string &m) { return !IsProgressLine(m); });
     return kept;
 }
 
@@ -128,9 +117,7 @@ bool Harness::HasMessage(const std::string &text) const {
 testsupport::CommandResult Craft(const std::string &body) {
     return testsupport::RunPython("import sys\nsys.path.insert(0, " +
                                   testsupport::ShellQuote(UNZIP_TEST_DIR) +
-                                  ")\nimport zipcraft\n" + body);
+                                  ")\nfrom zipcraft import *\n" + body);
 }
-
-std::string DescribeTree(const std::string &root) { return treecheck::DescribeTree(root, true); }
 
 }  // namespace unziptest
