@@ -42,6 +42,30 @@ std::string ReadFile(const fs::path &file) {
     return s.str();
 }
 
+std::vector<std::string> Split(const std::string &text, const std::string &separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at; (at = text.find(separator, start)) != std::string::npos;
+         start = at + separator.size())
+        parts.push_back(text.substr(start, at - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+std::vector<std::vector<std::string>> ReadTable(const fs::path &file, const std::string &separator) {
+    const auto trimmed = [](const std::string &t) {
+        const size_t first = t.find_first_not_of(" \t\r");
+        return first == std::string::npos ? "" : t.substr(first, t.find_last_not_of(" \t\r") - first + 1);
+    };
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string &line : Split(ReadFile(file), "\n")) {
+        if (trimmed(line).empty() || trimmed(line)[0] == '#') continue;
+        rows.emplace_back();
+        for (const std::string &field : Split(line, separator)) rows.back().push_back(trimmed(field));
+    }
+    return rows;
+}
+
 std::vector<std::string> NamesIn(const fs::path &folder) {
     std::vector<std::string> names;
     for (const auto &e : fs::directory_iterator(folder)) names.push_back(e.path().filename());

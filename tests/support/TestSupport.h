@@ -31,6 +31,11 @@ private:
 // Writes bytes to a file, creating its folders.
 void WriteFile(const fs::path &file, const std::string &bytes);
 std::string ReadFile(const fs::path &file);
+// The parts of text between separators (an empty text gives one empty part).
+std::vector<std::string> Split(const std::string &text, const std::string &separator);
+// The rows of a table file: each line that is neither blank nor starts with '#', split at
+// separator, every field without the spaces around it.
+std::vector<std::vector<std::string>> ReadTable(const fs::path &file, const std::string &separator);
 // Names in a folder, sorted.
 std::vector<std::string> NamesIn(const fs::path &folder);
 
