@@ -4,11 +4,11 @@
 #include "ZipTime.h"
 #include "wildcard.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 using namespace tesk;
 
@@ -47,14 +47,11 @@ std::string Call(const std::vector<std::string> &r) {
 }
 
 TEST(CommonHelpers, GiveWhatTheTableSays) {
-    std::ifstream in(COMMON_CASES);
-    ASSERT_TRUE(in) << COMMON_CASES;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::istringstream row(line);
-        for (std::string field; std::getline(row, field, '\t');) fields.push_back(Unescape(field));
-        EXPECT_EQ(Call(fields), fields.back()) << line;
+    const auto rows = testsupport::ReadTable(COMMON_CASES, "\t");
+    ASSERT_GT(rows.size(), 30u) << COMMON_CASES;
+    for (auto fields : rows) {
+        for (auto &field : fields) field = Unescape(field);
+        EXPECT_EQ(Call(fields), fields.back()) << fields[0] << " " << fields[1];
     }
 }
 

@@ -35,10 +35,9 @@ std::map<std::string, Words> g_lines;  // the lines of each case and block, by n
 
 // The names of the cases, in file order.
 Words ReadCases() {
-    std::ifstream in(ZIP_CASES);
     Words cases;
     std::string name;
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string &line : testsupport::Split(testsupport::ReadFile(ZIP_CASES), "\n")) {
         const std::string verb = line.substr(0, line.find(' '));
         if (line.empty() || line[0] == '#') continue;
         if (line[0] == ' ') {
@@ -59,6 +58,7 @@ struct Callbacks {
     bool refusePassword = false, refuseComment = false, zeroed = true, foreignThread = false;
     int passwordCalls = 0, bufferSize = 0;
     Words messages, serviced;
+    std::string all;  // every message, each ending "\n"
     std::multimap<std::string, std::string> hooks;  // entry name -> line run when it is serviced
     std::function<void(const std::string &)> runLine;
     std::thread::id caller;
@@ -69,6 +69,7 @@ void NoteThread() { g.foreignThread |= std::this_thread::get_id() != g.caller; }
 int32_t TESK_CALL OnPrint(const char *text, int32_t length) {
     NoteThread();
     g.messages.emplace_back(text, static_cast<std::size_t>(length));
+    g.all += g.messages.back() + "\n";
     return 0;
 }
 
@@ -96,37 +97,23 @@ int32_t TESK_CALL OnService(const char *name, int32_t length) {
     return g.serviced.back() == g.stopAt ? 1 : 0;
 }
 
-std::string AllMessages() {
-    std::string all;
-    for (const auto &m : g.messages) all += m + "\n";
-    return all;
-}
-
-// Drops the capabilities that pass over file modes and ownership (no libcap needed).
-bool DropFileModeOverrides() {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct data[2]{};
-    if (::syscall(SYS_capget, &header, data) != 0) return false;
-    const uint32_t mask = 1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH | 1u << CAP_FOWNER;
-    data[0].effective &= ~mask;  // all three are below 32
-    data[0].permitted &= ~mask;
-    return ::syscall(SYS_capset, &header, data) == 0;
-}
-
 // Runs a zip run as a user whom file modes bind: root runs it in a child process without the
-// capabilities that pass over them; the messages come back through the spool file.
+// capabilities that pass over them (it drops them all, no libcap needed); the messages come back
+// through the spool file.
 int32_t BoundByModes(const std::function<int32_t()> &run, const std::string &spool) {
     if (::geteuid() != 0) return run();
     const pid_t child = ::fork();
     if (child == 0) {
-        const int32_t result = DropFileModeOverrides() ? run() : 99;
-        std::ofstream(spool) << AllMessages();
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct none[2]{};
+        const int32_t result = ::syscall(SYS_capset, &header, none) == 0 ? run() : 99;
+        std::ofstream(spool) << g.all;
         ::_exit(result);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     std::ifstream in(spool);
-    for (std::string m; std::getline(in, m);) g.messages.push_back(m);
+    for (std::string m; std::getline(in, m);) OnPrint(m.data(), int32_t(m.size()));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 99) << "cannot drop the capabilities";
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -150,12 +137,6 @@ for i in z.infolist():
     name = i.filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437')
     sys.stdout.buffer.write(name + b'\t' + fields.encode() + b'\n')
 )";
-
-// An archive's entry names in order, and each entry's fields.
-struct Listing {
-    Words names;
-    std::map<std::string, std::string> fields;
-};
 
 class ZipCase : public ::testing::TestWithParam<std::string> {
 protected:
@@ -202,18 +183,16 @@ protected:
         return word.rfind("@file:", 0) == 0 ? testsupport::ReadFile(P(word.substr(6))) : word;
     }
     std::string P(const std::string &path) const { return path[0] == '/' ? path : dir_ / path; }
-    const Listing &Dump(const std::string &archive, const std::string &pw = "") {
-        const std::string key = archive + '\n' + pw;
-        if (dumps_.count(key)) return dumps_[key];
-        const auto r = testsupport::RunPython(kDump, ShellQuote(archive) + " " + ShellQuote(pw));
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-        Listing &listing = dumps_[key];
-        std::istringstream in(r.output);
-        for (std::string line; std::getline(in, line);) {
-            listing.names.push_back(line.substr(0, line.find('\t')));
-            listing.fields[listing.names.back()] = line.substr(line.find('\t') + 1);
+    // The archive's lines of kDump, in entry order.
+    const Words &Dump(const std::string &archive, const std::string &pw = "") {
+        const std::string key = ShellQuote(archive) + ' ' + ShellQuote(pw);
+        if (!dumps_.count(key)) {
+            const auto r = testsupport::RunPython(kDump, key);
+            EXPECT_EQ(r.exitCode, 0) << r.output;
+            const std::string out = r.output.substr(0, r.output.size() - 1);  // without the last \n
+            dumps_[key] = out.empty() ? Words{} : testsupport::Split(out, "\n");
         }
-        return listing;
+        return dumps_[key];
     }
     void Zip(const Words &w) {
         ZipOptions options{.LevelChar = '6'};
@@ -243,10 +222,11 @@ protected:
         const char *name = w[1] == "(null)" ? nullptr : archive.c_str();
         const auto run = [&] { return ZpArchive(int32_t(specs.size()), name, table.data()); };
         g.messages.clear();
+        g.all.clear();
         g.serviced.clear();
         dumps_.clear();
         const int32_t result = bound ? BoundByModes(run, P(".messages")) : run();
-        EXPECT_EQ(kResults.at(result), w.back()) << AllMessages();
+        EXPECT_EQ(kResults.at(result), w.back()) << g.all;
         for (const auto &m : g.messages) EXPECT_LT(m.size(), 1024u) << m;
     }
 
@@ -311,12 +291,16 @@ protected:
             argv.insert(argv.end(), w.begin() + 3, w.end());
             EXPECT_TRUE(testsupport::RunAndKillAtLine(argv, "paused"));
         } else if (v == "names") {
-            EXPECT_EQ(Dump(P(w[1])).names, Words(w.begin() + 2, w.end()));
+            Words names;
+            for (const auto &entry : Dump(P(w[1])))
+                names.push_back(entry.substr(0, entry.find('\t')));
+            EXPECT_EQ(names, Words(w.begin() + 2, w.end()));
         } else if (v == "entry") {
             const bool pw = w.size() > 3 && w[3].rfind("pw=", 0) == 0;
-            const Listing &listing = Dump(P(w[1]), pw ? w[3].substr(3) : "");
-            ASSERT_EQ(listing.fields.count(w[2]), 1u) << "no such entry";
-            const std::string &fields = listing.fields.at(w[2]);
+            const Words &entries = Dump(P(w[1]), pw ? w[3].substr(3) : "");
+            const auto it = std::find_if(entries.begin(), entries.end(),
+                [&](const auto &e) { return e.rfind(w[2] + '\t', 0) == 0; });
+            ASSERT_NE(it, entries.end()) << "no such entry";
             for (std::size_t i = pw ? 4 : 3; i < w.size(); ++i) {
                 std::string want = w[i];
                 if (want.rfind("data=", 0) == 0) {
@@ -324,18 +308,18 @@ protected:
                     const auto crc = crc32(0, reinterpret_cast<const Bytef *>(d.data()), d.size());
                     want = "size=" + std::to_string(d.size()) + " crc=" + std::to_string(crc);
                 }
-                EXPECT_NE(fields.find(" " + want + " "), std::string::npos) << fields;
+                EXPECT_NE(it->find(" " + want + " "), std::string::npos) << *it;
             }
         } else if (v == "said" || v == "unsaid") {
-            const bool found = AllMessages().find(Expand(rest(1))) != std::string::npos;
-            EXPECT_EQ(found, v == "said") << AllMessages();
+            const bool found = g.all.find(Expand(rest(1))) != std::string::npos;
+            EXPECT_EQ(found, v == "said") << g.all;
         } else if (v == "all") {
-            EXPECT_EQ(AllMessages(), Expand(rest(1)));
+            EXPECT_EQ(g.all, Expand(rest(1)));
         } else if (v == "lines") {
-            EXPECT_EQ(g.messages.size(), std::stoul(w[1])) << AllMessages();
+            EXPECT_EQ(g.messages.size(), std::stoul(w[1])) << g.all;
         } else if (v == "line") {
             const long count = static_cast<long>(g.messages.size()), at = std::stol(w[1]);
-            ASSERT_TRUE(at < count && at >= -count) << AllMessages();
+            ASSERT_TRUE(at < count && at >= -count) << g.all;
             const std::string &m = g.messages[at < 0 ? count + at : at];
             EXPECT_EQ(m.rfind(Expand(rest(2)), 0), 0u) << m;
         } else if (v == "serviced") {
@@ -345,8 +329,8 @@ protected:
             for (const auto &m : g.messages)
                 if (m.rfind("  adding: " + w[1] + " ", 0) == 0 && m.back() == '%')
                     seen.push_back(std::stoi(m.substr(m.rfind(' ') + 1)));
-            EXPECT_GE(seen.size(), std::stoul(w[2])) << AllMessages();
-            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << AllMessages();
+            EXPECT_GE(seen.size(), std::stoul(w[2])) << g.all;
+            EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << g.all;
         } else if (v == "asked") {
             EXPECT_EQ(g.passwordCalls, std::stoi(w[1]));
             EXPECT_EQ(g.bufferSize, ZP_PASSWORD_BUFFER);
@@ -356,14 +340,13 @@ protected:
         }
     }
 
-    static inline const std::map<std::string, int32_t ZipOptions::*> kFlags = {
-        {"-encrypt", &ZipOptions::Encrypt}, {"-hidden", &ZipOptions::SystemHidden},
-        {"-nodirs", &ZipOptions::NoDirEntries}, {"-verbose", &ZipOptions::Verbose},
-        {"-quiet", &ZipOptions::Quiet}, {"-crlf", &ZipOptions::CRLFToLF},
-        {"-lfcrlf", &ZipOptions::LFToCRLF}, {"-junk", &ZipOptions::JunkDirNames},
-        {"-append", &ZipOptions::Append}, {"-delete", &ZipOptions::DeleteEntries},
-        {"-update", &ZipOptions::Update}, {"-freshen", &ZipOptions::Freshen},
-        {"-comment", &ZipOptions::Comment}, {"-recurse", &ZipOptions::Recurse}};
+    using O = ZipOptions;
+    static inline const std::map<std::string, int32_t O::*> kFlags = {
+        {"-encrypt", &O::Encrypt}, {"-hidden", &O::SystemHidden}, {"-nodirs", &O::NoDirEntries},
+        {"-verbose", &O::Verbose}, {"-quiet", &O::Quiet}, {"-crlf", &O::CRLFToLF},
+        {"-lfcrlf", &O::LFToCRLF}, {"-junk", &O::JunkDirNames}, {"-append", &O::Append},
+        {"-delete", &O::DeleteEntries}, {"-update", &O::Update}, {"-freshen", &O::Freshen},
+        {"-comment", &O::Comment}, {"-recurse", &O::Recurse}};
     // In the order of their codes.
     static inline const Words kResults = {"ZP_OK", "ZP_ERR_NOMATCH", "ZP_ERR_READ",
         "ZP_ERR_DUPLICATE", "ZP_ERR_PASSWORD", "ZP_ERR_COMMENT", "ZP_ERR_ABORT", "ZP_ERR_ARCHIVE",
@@ -373,7 +356,7 @@ protected:
     std::list<testsupport::Mount> mounts_;  // undone before dir_ goes
     std::string root_;
     std::optional<mode_t> umask_;
-    std::map<std::string, Listing> dumps_;  // by archive and password, until the next run
+    std::map<std::string, Words> dumps_;  // by archive and password, until the next run
 };
 
 TEST_P(ZipCase, Run) { Do("use " + GetParam()); }
