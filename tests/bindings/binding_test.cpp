@@ -16,21 +16,16 @@ namespace {
 // The first n slots of a name table.
 fake::Slots First(const fake::Slots &slots, size_t n) { return {slots.begin(), slots.begin() + n}; }
 
-class UnzipBinding : public ::testing::Test {
-protected:
-    void SetUp() override { fake::Unzip() = {}; }
-    cUnzip zip;
-};
-
 // A fresh object lists with a null archive path, an empty folder and empty lists; it
 // extracts nothing, and asks for the version with a padded record.
-TEST_F(UnzipBinding, FreshObject) {
+TEST(UnzipBinding, FreshObject) {
+    fake::Unzip() = {};
+    cUnzip zip;
     zip.UnzipFolder("/dest");
     zip.Directory();
     const fake::UnzipCall &call = fake::Unzip().calls.at(0);
     EXPECT_TRUE(!call.archivePath && call.extractFolder == "");
-    EXPECT_EQ(call.options.ListOnly, 1);
-    EXPECT_EQ(call.includeCount + call.excludeCount, 0);
+    EXPECT_TRUE(call.options.ListOnly == 1 && call.includeCount + call.excludeCount == 0);
     EXPECT_EQ(First(call.include, 2), (fake::Slots{"", {}}));
     EXPECT_TRUE(call.exclude.at(0) == "" && !call.exclude.at(1023));
     EXPECT_EQ(call.callbacks.Unused, nullptr);
@@ -56,7 +51,9 @@ TEST_F(UnzipBinding, FreshObject) {
 
 // Only the selected entries are named, by their paths with "/"; all of them means the
 // whole archive. The list holds at most 1023 names.
-TEST_F(UnzipBinding, SelectedEntriesAreNamedByTheirPaths) {
+TEST(UnzipBinding, SelectedEntriesAreNamedByTheirPaths) {
+    fake::Unzip() = {};
+    cUnzip zip;
     std::vector<std::string> names = {"docs/img/a.png", "docs/img/b.png"};
     for (int i = 0; i < 1023; ++i) names.push_back("f" + std::to_string(i));
     fake::Unzip().script = [&](const fake::UnzipCall &call) {
@@ -72,8 +69,7 @@ TEST_F(UnzipBinding, SelectedEntriesAreNamedByTheirPaths) {
     EXPECT_EQ(fake::Unzip().calls.size(), 1u);  // only the listing
     zip.FileSelected(3, false);  // 1023 selected
     EXPECT_TRUE(!zip.FileSelected(3) && zip.FileSelected(2));
-    EXPECT_TRUE(zip.Unzip());  // the engine's 3: a failure
-    EXPECT_EQ(zip.LastResult(), 3);
+    EXPECT_TRUE(zip.Unzip() && zip.LastResult() == 3);  // the engine's 3: a failure
     const fake::UnzipCall &call = fake::Unzip().calls.back();
     EXPECT_EQ(call.includeCount, 1023);
     EXPECT_EQ(First(call.include, 2), (fake::Slots{"docs/img/b.png", "f1"}));
@@ -115,8 +111,7 @@ TEST_F(ZipBinding, FileSpecsSuccessAndDelete) {
     zip.AddFileSpec("a/*.*");
     zip.AddFileSpec("");
     EXPECT_EQ(zip.AddFileSpec("a/*.*"), 0);
-    EXPECT_EQ(zip.FileSpecCount(), 3);
-    EXPECT_EQ(zip.FileSpec(1), "a/*.*");
+    EXPECT_TRUE(zip.FileSpecCount() == 3 && zip.FileSpec(1) == "a/*.*");
     EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.FileSpec(0); }), "9 tesk.cZip");
     EXPECT_EQ(fake::ErrorOf<TeskError>([&] { zip.FileSpec(4); }), "9 tesk.cZip");
     fake::Zip().script = [](const fake::ZipArchiveCall &) { return 4; };
@@ -126,12 +121,10 @@ TEST_F(ZipBinding, FileSpecsSuccessAndDelete) {
     EXPECT_EQ(First(Run().names, 5), (fake::Slots{"a/*.*", "", "a/*.*", "", {}}));
     fake::Zip().script = nullptr;
     zip.Zip();
-    EXPECT_TRUE(zip.Success());
-    EXPECT_EQ(Run().count, 3);
+    EXPECT_TRUE(zip.Success() && Run().count == 3);
     fake::Zip().script = [](const fake::ZipArchiveCall &) { return 7; };
     zip.Delete();
-    EXPECT_TRUE(zip.Success());
-    EXPECT_EQ(Run().options.DeleteEntries, 1);
+    EXPECT_TRUE(zip.Success() && Run().options.DeleteEntries == 1);
     EXPECT_EQ(zip.Options().DeleteEntries, 0);
     zip.ClearFileSpecs();
     EXPECT_THROW(zip.FileSpec(1), TeskError);
@@ -154,14 +147,12 @@ TEST_F(ZipBinding, BasePathAndWhatTheEngineLeaves) {
     const std::string base = dir.path().string();
     zip.BasePath(base);
     zip.Zip();
-    EXPECT_EQ(Run().currentDirectory, base);
-    EXPECT_EQ(Run().rootDir, base);
+    EXPECT_TRUE(Run().currentDirectory == base && Run().rootDir == base);
 
     std::filesystem::current_path(startDir);
     zip.BasePath("   ");  // the spaces still reach the engine
     zip.Zip();
-    EXPECT_EQ(Run().currentDirectory, startDir.string());
-    EXPECT_EQ(Run().rootDir, "   ");
+    EXPECT_TRUE(Run().currentDirectory == startDir.string() && Run().rootDir == "   ");
 
     zip.BasePath(base + "/missing");
     fake::Zip().log.clear();
