@@ -28,13 +28,10 @@ inline Slots ReadSlots(const char *const *table) {
 }
 
 struct UnzipCall {
-    int32_t includeCount = 0;
-    int32_t excludeCount = 0;
-    Slots include;
-    Slots exclude;
+    int32_t includeCount = 0, excludeCount = 0;
+    Slots include, exclude;
     UnzipOptions options{};  // its texts are only valid during the call; see below
-    Text archivePath;
-    Text extractFolder;
+    Text archivePath, extractFolder;
     UnzipCallbacks callbacks{};
 };
 

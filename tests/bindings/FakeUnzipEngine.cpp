@@ -1,13 +1,9 @@
 #include "FakeEngines.h"
 
-namespace fake {
-
-UnzipEngine &Unzip() {
+fake::UnzipEngine &fake::Unzip() {
     static UnzipEngine engine;
     return engine;
 }
-
-}  // namespace fake
 
 extern "C" {
 
@@ -17,14 +13,10 @@ TESK_EXPORT int32_t TESK_CALL Wiz_SingleEntryUnzip(int32_t includeCount,
                                                    const char *const *excludeList,
                                                    const UnzipOptions *options,
                                                    const UnzipCallbacks *callbacks) {
-    const fake::UnzipCall call{.includeCount = includeCount,
-                               .excludeCount = excludeCount,
-                               .include = fake::ReadSlots(includeList),
-                               .exclude = fake::ReadSlots(excludeList),
-                               .options = *options,
-                               .archivePath = fake::Copy(options->ArchivePath),
-                               .extractFolder = fake::Copy(options->ExtractFolder),
-                               .callbacks = *callbacks};
+    const fake::UnzipCall call{includeCount, excludeCount, fake::ReadSlots(includeList),
+                               fake::ReadSlots(excludeList), *options,
+                               fake::Copy(options->ArchivePath),
+                               fake::Copy(options->ExtractFolder), *callbacks};
     fake::Unzip().calls.push_back(call);
     return fake::Unzip().script ? fake::Unzip().script(call) : 0;
 }

@@ -2,14 +2,10 @@
 
 #include <filesystem>
 
-namespace fake {
-
-ZipEngine &Zip() {
+fake::ZipEngine &fake::Zip() {
     static ZipEngine engine;
     return engine;
 }
-
-}  // namespace fake
 
 using fake::Zip;
 
