@@ -75,10 +75,6 @@ inline ModalScript::Handler Reply(Answer answer) {
     return [answer](QWidget *window) { Play(window, answer); };
 }
 
-// The rows of a table file, cells separated by "|" and trimmed. A line that starts with a
-// blank continues the row above; blank lines and lines that start with "#" are skipped.
-std::vector<QStringList> ReadTable(const QString &path);
-
 // A chooser that plays back prepared answers (none left: cancelled) and records what it
 // was asked.
 class ScriptedChooser : public platform::FileChooser {
