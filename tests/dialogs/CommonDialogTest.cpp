@@ -10,12 +10,8 @@ static QString Buffer(QString text) { return text.replace('|', QChar(0)); }
 static QString Bars(QString text) { return text.replace(QChar(0), '|'); }
 
 // What FileName gives after a chooser answered, "|" standing for NUL.
-struct ShapeRow {
-    bool multi;
-    const char *answer;
-    const char *fileName;
-};
-const ShapeRow kShapeRows[] = {
+// Rows: multiple choice allowed, the answer, the result.
+const std::tuple<bool, const char *, const char *> kShapeRows[] = {
     {false, "", "none"},  // cancelled
     {true, "", "none"},
     {true, "/data/a.txt", "text /data/a.txt"},  // one file: one text, not a list
@@ -27,8 +23,7 @@ const ShapeRow kShapeRows[] = {
 static QString Shape(const CommonDialog::FileNameValue &value) {
     if (const auto *list = std::get_if<QStringList>(&value))
         return QStringLiteral("list ") + list->join(QStringLiteral(", "));
-    return (value.index() ? QStringLiteral("text ") : QStringLiteral("none")) +
-           Bars(CommonDialog::AsText(value));
+    return QString(value.index() ? "text " : "none") + Bars(CommonDialog::AsText(value));
 }
 
 // A file request as a line, "|" standing for NUL.
@@ -67,13 +62,13 @@ TEST(CommonDialog, RequestCarriesTheRecordAndShapesOfTheResult) {
     EXPECT_EQ(chooser.folderTitles, QStringList({"Choose", "Again"}));
     EXPECT_EQ(dialog.DialogTitle(), QStringLiteral("Select Files"));
 
-    for (const ShapeRow &row : kShapeRows) {
-        dialog.AllowMultiSelect(row.multi);
+    for (const auto &[multi, answer, fileName] : kShapeRows) {
+        dialog.AllowMultiSelect(multi);
         dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
-        chooser.openAnswers = {Buffer(row.answer)};
+        chooser.openAnswers = {Buffer(answer)};
         dialog.ShowOpen();
-        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << row.answer;
-        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << "read again";
+        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(fileName)) << answer;
+        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(fileName)) << "read again";
     }
     // A selection longer than the 2048-character buffer comes back whole.
     QStringList many;

@@ -62,14 +62,12 @@ TEST(Prompts, AnswersFramesAndControls) {
     EXPECT_EQ(box->nextInFocusChain(), ok);
     EXPECT_EQ(ok->nextInFocusChain(), Child(&passwordPrompt, "cmdCancel"));
     EXPECT_GT(ok->x(), Child(&passwordPrompt, "cmdCancel")->x());
-    EXPECT_FALSE(ok->isDefault());
-    EXPECT_TRUE(Child<QPushButton>(&overwrite, "cmdNo")->isDefault());
-    EXPECT_EQ(box->echoMode(), QLineEdit::Password);
-    EXPECT_FALSE(box->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_EQ(std::tuple(ok->isDefault(), Child<QPushButton>(&overwrite, "cmdNo")->isDefault(),
+                         box->echoMode(), box->testAttribute(Qt::WA_InputMethodEnabled)),
+              std::tuple(false, true, QLineEdit::Password, false));
     EXPECT_EQ(Child(&overwrite, "cmdYes")->nextInFocusChain(), Child(&overwrite, "cmdNo"));
 
-    const QString caption = QStringLiteral("Do you want to overwrite ") +
-                            QString(300, QLatin1Char('x')) + QLatin1Char('?');
+    const QString caption = "Do you want to overwrite " + QString(300, 'x') + '?';
     overwrite.TheCaption(caption);
     const QSize size = overwrite.size();
     overwrite.show();

@@ -32,10 +32,9 @@ TEST(clsGetDirectories, WalksRealAndScriptedTrees) {
         {"self", {a + "/self/"}},
     };
     Paths expected;
-    for (const auto &entry : fs::directory_iterator(a)) {
-        const Paths &more = below[entry.path().filename().string()];
-        expected.insert(expected.end(), more.begin(), more.end());
-    }
+    for (const auto &entry : fs::directory_iterator(a))
+        for (const std::string &dir : below[entry.path().filename().string()])
+            expected.push_back(dir);
     int pumps = 0;
     clsGetDirectories lister([&] { ++pumps; });
     EXPECT_EQ(lister.GetDirs(a), expected);

@@ -45,9 +45,8 @@ void ModalScript::Poll() {
 
 QString Describe(QWidget *window) {
     if (auto *box = qobject_cast<QMessageBox *>(window))
-        return box->windowTitle() + QLatin1Char(' ') +
-               QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()) +
-               QStringLiteral(": ") + box->text();
+        return QStringLiteral("%1 %2: %3").arg(box->windowTitle(),
+            QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()), box->text());
     auto *caption = window->findChild<QLabel *>(QStringLiteral("lblCaption"));
     return window->objectName() + (caption ? QStringLiteral(": ") + caption->text() : QString());
 }
