@@ -28,10 +28,6 @@ protected:
         window.findChild<QAction *>(action)->trigger();
         return script.Shown();
     }
-    QStringList Open(const QString &archive) {
-        chooser.openAnswers = {archive};
-        return Run("mnuOpen");
-    }
     QAbstractItemModel *Rows() { return window.findChild<QTreeView *>("lvwZip")->model(); }
     QStringList Cells(int row) {
         QStringList cells;

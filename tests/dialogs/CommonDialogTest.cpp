@@ -5,19 +5,13 @@
 
 using qtsupport::ScriptedChooser;
 
-static QString Nuls(int n) { return QString(n, QChar(0)); }
-
 // A buffer with "|" standing for each NUL, and back.
 static QString Buffer(QString text) { return text.replace('|', QChar(0)); }
 static QString Bars(QString text) { return text.replace(QChar(0), '|'); }
 
 // What FileName gives after a chooser answered, "|" standing for NUL.
-struct ShapeRow {
-    bool multi;
-    const char *answer;
-    const char *fileName;
-};
-const ShapeRow kShapeRows[] = {
+// Rows: multiple choice allowed, the answer, the result.
+const std::tuple<bool, const char *, const char *> kShapeRows[] = {
     {false, "", "none"},  // cancelled
     {true, "", "none"},
     {true, "/data/a.txt", "text /data/a.txt"},  // one file: one text, not a list
@@ -29,28 +23,7 @@ const ShapeRow kShapeRows[] = {
 static QString Shape(const CommonDialog::FileNameValue &value) {
     if (const auto *list = std::get_if<QStringList>(&value))
         return QStringLiteral("list ") + list->join(QStringLiteral(", "));
-    return (value.index() ? QStringLiteral("text ") : QStringLiteral("none")) +
-           Bars(CommonDialog::AsText(value));
-}
-
-TEST(CommonDialog, ShapesOfTheResult) {
-    ScriptedChooser chooser;
-    CommonDialog dialog(&chooser);
-    for (const ShapeRow &row : kShapeRows) {
-        dialog.AllowMultiSelect(row.multi);
-        dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
-        chooser.openAnswers = {Buffer(row.answer)};
-        dialog.ShowOpen();
-        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << row.answer;
-        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(row.fileName)) << "read again";
-    }
-    // A selection longer than the 2048-character buffer comes back whole.
-    QStringList many;
-    for (int i = 0; i < 300; ++i) many << QStringLiteral("file-number-%1.txt").arg(i);
-    chooser.openAnswers = {ScriptedChooser::Multiple(QStringLiteral("/data"), many)};
-    dialog.AllowMultiSelect(true);
-    dialog.ShowOpen();
-    EXPECT_EQ(std::get<QStringList>(dialog.FileName()), QStringList{"/data"} + many);
+    return QString(value.index() ? "text " : "none") + Bars(CommonDialog::AsText(value));
 }
 
 // A file request as a line, "|" standing for NUL.
@@ -61,17 +34,17 @@ static QString Request(const platform::FileRequest &r) {
 }
 
 // Every chooser receives the record as it stands; a fresh instance has no title, so the
-// system's default applies.
-TEST(CommonDialog, RequestCarriesTheRecord) {
+// system's default applies. Then what FileName gives for each shape of answer.
+TEST(CommonDialog, RequestCarriesTheRecordAndShapesOfTheResult) {
     ScriptedChooser chooser;
     CommonDialog dialog(&chooser);
     chooser.openAnswers = {QStringLiteral("/data/a.txt")};
     dialog.ShowOpen();
     EXPECT_EQ(Request(chooser.openRequests.at(0)),
               " #1 title=(none) dir= ext=txt flags=80202 max=2048");
-    EXPECT_EQ(dialog.FileTitle(), QStringLiteral("a.txt") + Nuls(251));
+    EXPECT_EQ(dialog.FileTitle(), QStringLiteral("a.txt") + QString(251, QChar(0)));
     dialog.FileTitle(QStringLiteral("anything"));  // never stored
-    EXPECT_EQ(dialog.FileTitle(), Nuls(256));
+    EXPECT_EQ(dialog.FileTitle(), QString(256, QChar(0)));
 
     dialog.Filter(QStringLiteral("Zip Files (*.zip)|*.zip"));
     dialog.DialogTitle(QStringLiteral("Select Files"));
@@ -88,5 +61,20 @@ TEST(CommonDialog, RequestCarriesTheRecord) {
     EXPECT_EQ(dialog.GetFolderName(QStringLiteral("Again")), QString());
     EXPECT_EQ(chooser.folderTitles, QStringList({"Choose", "Again"}));
     EXPECT_EQ(dialog.DialogTitle(), QStringLiteral("Select Files"));
-}
 
+    for (const auto &[multi, answer, fileName] : kShapeRows) {
+        dialog.AllowMultiSelect(multi);
+        dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
+        chooser.openAnswers = {Buffer(answer)};
+        dialog.ShowOpen();
+        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(fileName)) << answer;
+        EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(fileName)) << "read again";
+    }
+    // A selection longer than the 2048-character buffer comes back whole.
+    QStringList many;
+    for (int i = 0; i < 300; ++i) many << QStringLiteral("file-number-%1.txt").arg(i);
+    chooser.openAnswers = {ScriptedChooser::Multiple(QStringLiteral("/data"), many)};
+    dialog.AllowMultiSelect(true);
+    dialog.ShowOpen();
+    EXPECT_EQ(std::get<QStringList>(dialog.FileName()), QStringList{"/data"} + many);
+}

@@ -1,4 +1,5 @@
 #include "QtTestSupport.h"
+#include "TestSupport.h"
 #include "cZip.h"
 #include "frmEncryption.h"
 #include "frmOverwrite.h"
@@ -14,8 +15,10 @@ using qtsupport::Answer;
 using qtsupport::Child;
 
 // Each row of prompts.txt: a prompt shown modally, answered, and what it hands on.
-TEST(Prompts, Answers) {
-    for (const QStringList &row : qtsupport::ReadTable(TESK_TEST_DATA "/prompts.txt")) {
+TEST(Prompts, AnswersFramesAndControls) {
+    for (const auto &cells : testsupport::ReadTable(TESK_TEST_DATA "/prompts.txt", "|")) {
+        QStringList row;
+        for (const std::string &cell : cells) row << QString::fromStdString(cell);
         SCOPED_TRACE(row.join('|').toStdString());
         const bool overwrite = row.value(0) == QStringLiteral("overwrite");
         const QString typed = row.value(2).mid(1).chopped(row.value(2).isEmpty() ? 0 : 1);
@@ -35,11 +38,9 @@ TEST(Prompts, Answers) {
                                   passwordPrompt.Password() + '"',
                   row.value(6));
     }
-}
 
-// The prompts' frames and controls; the overwrite prompt shows its first caption in full
-// and keeps its size.
-TEST(Prompts, FixedWindowsAndTheirControls) {
+    // The prompts' frames and controls; the overwrite prompt shows its first caption in full
+    // and keeps its size.
     cZip zip;
     std::string password;
     frmOverwrite overwrite;
@@ -61,14 +62,12 @@ TEST(Prompts, FixedWindowsAndTheirControls) {
     EXPECT_EQ(box->nextInFocusChain(), ok);
     EXPECT_EQ(ok->nextInFocusChain(), Child(&passwordPrompt, "cmdCancel"));
     EXPECT_GT(ok->x(), Child(&passwordPrompt, "cmdCancel")->x());
-    EXPECT_FALSE(ok->isDefault());
-    EXPECT_TRUE(Child<QPushButton>(&overwrite, "cmdNo")->isDefault());
-    EXPECT_EQ(box->echoMode(), QLineEdit::Password);
-    EXPECT_FALSE(box->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_EQ(std::tuple(ok->isDefault(), Child<QPushButton>(&overwrite, "cmdNo")->isDefault(),
+                         box->echoMode(), box->testAttribute(Qt::WA_InputMethodEnabled)),
+              std::tuple(false, true, QLineEdit::Password, false));
     EXPECT_EQ(Child(&overwrite, "cmdYes")->nextInFocusChain(), Child(&overwrite, "cmdNo"));
 
-    const QString caption = QStringLiteral("Do you want to overwrite ") +
-                            QString(300, QLatin1Char('x')) + QLatin1Char('?');
+    const QString caption = "Do you want to overwrite " + QString(300, 'x') + '?';
     overwrite.TheCaption(caption);
     const QSize size = overwrite.size();
     overwrite.show();

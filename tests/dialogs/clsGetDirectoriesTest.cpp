@@ -11,7 +11,7 @@ using Paths = std::vector<std::string>;
 
 // Depth-first pre-order, siblings in the system's order; RECYCLER is passed over; links to
 // folders are listed but never entered; the results of repeated calls add up.
-TEST(clsGetDirectories, WalksTheRealTree) {
+TEST(clsGetDirectories, WalksRealAndScriptedTrees) {
     testsupport::TempDir tmp;
     const std::string a = tmp / "A";
     for (const char *d : {"A/B/D", "A/C/RECYCLER/below", "A/.hidden/inner", "A/Recycler",
@@ -32,10 +32,9 @@ TEST(clsGetDirectories, WalksTheRealTree) {
         {"self", {a + "/self/"}},
     };
     Paths expected;
-    for (const auto &entry : fs::directory_iterator(a)) {
-        const Paths &more = below[entry.path().filename().string()];
-        expected.insert(expected.end(), more.begin(), more.end());
-    }
+    for (const auto &entry : fs::directory_iterator(a))
+        for (const std::string &dir : below[entry.path().filename().string()])
+            expected.push_back(dir);
     int pumps = 0;
     clsGetDirectories lister([&] { ++pumps; });
     EXPECT_EQ(lister.GetDirs(a), expected);
@@ -46,11 +45,9 @@ TEST(clsGetDirectories, WalksTheRealTree) {
     EXPECT_EQ(lister.Count(), static_cast<int>(twice.size()));
     EXPECT_TRUE(clsGetDirectories().GetDirs(tmp / "leaf").empty());
     EXPECT_TRUE(clsGetDirectories().GetDirs(tmp / "missing").empty());
-}
 
-// A scripted tree with the other platform's separator: a folder that cannot be read is
-// listed by its parent but contributes nothing below it.
-TEST(clsGetDirectories, BackslashSeparatorAndUnreadableFolder) {
+    // A scripted tree with the other platform's separator: a folder that cannot be read is
+    // listed by its parent but contributes nothing below it.
     using platform::DirectoryEntry;
     std::map<std::string, std::vector<DirectoryEntry>> tree = {
         {"C:\\", {{"data", true, false}, {"io.sys", false, false}, {"locked", true, false}}},
@@ -59,14 +56,14 @@ TEST(clsGetDirectories, BackslashSeparatorAndUnreadableFolder) {
         {"C:\\data\\RECYCLER\\", {{"never", true, false}}},
     };
     Paths asked;
-    auto lister = [&](const std::string &folder, std::vector<DirectoryEntry> &entries) {
+    auto listing = [&](const std::string &folder, std::vector<DirectoryEntry> &entries) {
         asked.push_back(folder);
         auto it = tree.find(folder);
         if (it == tree.end()) return false;
         entries = it->second;
         return true;
     };
-    clsGetDirectories dirs({}, '\\', lister);
+    clsGetDirectories dirs({}, '\\', listing);
     EXPECT_EQ(dirs.GetDirs("C:\\"), (Paths{"C:\\data\\", "C:\\data\\photos\\", "C:\\locked\\"}));
     EXPECT_EQ(asked, (Paths{"C:\\", "C:\\data\\", "C:\\data\\photos\\", "C:\\locked\\"}));
 }

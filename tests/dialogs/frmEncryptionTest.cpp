@@ -17,7 +17,7 @@ QRadioButton *Option(QWidget *w, int i) {
 
 // Opening selects the option of the level in force, a fresh object's 9 included, and
 // writes it back; another level selects nothing and stays. The stored password shows.
-TEST(frmEncryption, OpeningShowsTheValuesInForceAndOptionsSetTheLevel) {
+TEST(frmEncryption, ValuesInForceLevelsAndPassword) {
     for (int level : {-1, 0, 3, 5, 6, 9}) {
         cZip zip;
         if (level >= 0) zip.CompressionLevel(static_cast<int16_t>(level));
@@ -41,12 +41,7 @@ TEST(frmEncryption, OpeningShowsTheValuesInForceAndOptionsSetTheLevel) {
         EXPECT_EQ(zip.CompressionLevel(), frmEncryption::kLevels[i]);
         EXPECT_EQ(zip.Options().LevelChar, '0' + frmEncryption::kLevels[i]);
     }
-}
-
-TEST(frmEncryption, PasswordInForceIsWhatTheBoxShowsOrNone) {
-    cZip zip;
-    std::string password;
-    frmEncryption settings(zip, password);
+    // The password in force is what the box shows, or none.
     settings.show();
     auto *box = Child<QLineEdit>(&settings, "txtPass");
     auto *hint = Child<QLabel>(&settings, "Label1");

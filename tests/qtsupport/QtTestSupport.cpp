@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMetaEnum>
@@ -46,9 +45,8 @@ void ModalScript::Poll() {
 
 QString Describe(QWidget *window) {
     if (auto *box = qobject_cast<QMessageBox *>(window))
-        return box->windowTitle() + QLatin1Char(' ') +
-               QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()) +
-               QStringLiteral(": ") + box->text();
+        return QStringLiteral("%1 %2: %3").arg(box->windowTitle(),
+            QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon()), box->text());
     auto *caption = window->findChild<QLabel *>(QStringLiteral("lblCaption"));
     return window->objectName() + (caption ? QStringLiteral(": ") + caption->text() : QString());
 }
@@ -76,24 +74,6 @@ void Play(QWidget *window, const Answer &answer) {
         window->close();
     else
         Child<QPushButton>(window, answer.click)->click();
-}
-
-std::vector<QStringList> ReadTable(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", qPrintable(path));
-    QStringList lines;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split('\n')) {
-        if (line.startsWith(' ') && !lines.isEmpty())
-            lines.last() += line;
-        else if (!line.trimmed().isEmpty() && !line.startsWith('#'))
-            lines << line;
-    }
-    std::vector<QStringList> rows;
-    for (const QString &line : lines) {
-        rows.push_back(line.split('|'));
-        for (QString &cell : rows.back()) cell = cell.trimmed();
-    }
-    return rows;
 }
 
 }  // namespace qtsupport

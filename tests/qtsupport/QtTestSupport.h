@@ -75,33 +75,27 @@ inline ModalScript::Handler Reply(Answer answer) {
     return [answer](QWidget *window) { Play(window, answer); };
 }
 
-// The rows of a table file, cells separated by "|" and trimmed. A line that starts with a
-// blank continues the row above; blank lines and lines that start with "#" are skipped.
-std::vector<QStringList> ReadTable(const QString &path);
-
 // A chooser that plays back prepared answers (none left: cancelled) and records what it
 // was asked.
 class ScriptedChooser : public platform::FileChooser {
 public:
+    using Request = platform::FileRequest;
     std::deque<QString> openAnswers, saveAnswers, folderAnswers;
-    std::vector<platform::FileRequest> openRequests, saveRequests;
+    std::vector<Request> openRequests, saveRequests;
     QStringList folderTitles;
 
-    QString OpenFile(const platform::FileRequest &request) override {
-        openRequests.push_back(request);
-        return Next(openAnswers);
-    }
-    QString SaveFile(const platform::FileRequest &request) override {
-        saveRequests.push_back(request);
-        return Next(saveAnswers);
-    }
+    QString OpenFile(const Request &r) override { return Next(openAnswers, openRequests, r); }
+    QString SaveFile(const Request &r) override { return Next(saveAnswers, saveRequests, r); }
     QString ChooseDirectory(const QString &title) override {
-        folderTitles << title;
-        return Next(folderAnswers);
+        return Next(folderAnswers, folderTitles, title);
     }
-    static QString Next(std::deque<QString> &answers) {
-        const QString answer = answers.empty() ? QString() : answers.front();
-        if (!answers.empty()) answers.pop_front();
+    // Records what was asked and plays the next answer.
+    template <class Records, class Asked>
+    static QString Next(std::deque<QString> &answers, Records &records, const Asked &asked) {
+        records.push_back(asked);
+        if (answers.empty()) return QString();
+        const QString answer = answers.front();
+        answers.pop_front();
         return answer;
     }
     // The buffer of a multiple choice: folder, NUL, each name, NUL, and one more NUL.
@@ -113,9 +107,7 @@ public:
 }  // namespace qtsupport
 
 // Readable texts in test failures.
-inline void PrintTo(const QString &text, std::ostream *out) {
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString &s, std::ostream *out) { *out << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList &list, std::ostream *out) {
     *out << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
 }
