@@ -109,10 +109,6 @@ CommandResult RunPython(const std::string &script, const std::string &args) {
     return Run(Python() + " " + ShellQuote(file.string()) + " " + args);
 }
 
-bool HaveTool(const std::string &name) {
-    return Run("command -v " + ShellQuote(name) + " >/dev/null").exitCode == 0;
-}
-
 bool RunAndKillAtLine(const std::vector<std::string> &argv, const std::string &stopLine) {
     int out[2];
     if (pipe(out) != 0) return false;

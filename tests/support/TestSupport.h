@@ -57,8 +57,6 @@ CommandResult RunPython(const std::string &script, const std::string &args = "")
 // Single-quotes a text for the shell.
 std::string ShellQuote(const std::string &text);
 
-// True when the command is on PATH.
-bool HaveTool(const std::string &name);
 
 // Starts a program, reads its standard output until a line equals stopLine, then kills it
 // with SIGKILL. Returns true when the line came and the program died of that signal.
