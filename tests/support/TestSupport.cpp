@@ -52,16 +52,19 @@ std::vector<std::string> Split(const std::string &text, const std::string &separ
     return parts;
 }
 
-std::vector<std::vector<std::string>> ReadTable(const fs::path &file, const std::string &separator) {
+std::vector<std::vector<std::string>> ReadTable(const fs::path &file,
+                                                const std::string &separator) {
     const auto trimmed = [](const std::string &t) {
         const size_t first = t.find_first_not_of(" \t\r");
-        return first == std::string::npos ? "" : t.substr(first, t.find_last_not_of(" \t\r") - first + 1);
+        if (first == std::string::npos) return std::string();
+        return t.substr(first, t.find_last_not_of(" \t\r") - first + 1);
     };
     std::vector<std::vector<std::string>> rows;
     for (const std::string &line : Split(ReadFile(file), "\n")) {
         if (trimmed(line).empty() || trimmed(line)[0] == '#') continue;
         rows.emplace_back();
-        for (const std::string &field : Split(line, separator)) rows.back().push_back(trimmed(field));
+        for (const std::string &field : Split(line, separator))
+            rows.back().push_back(trimmed(field));
     }
     return rows;
 }
