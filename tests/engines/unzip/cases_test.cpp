@@ -106,12 +106,6 @@ std::vector<Case> LoadCases() {
     return cases;
 }
 
-std::string Lines(const std::vector<std::string> &lines) {
-    std::string text;
-    for (const auto &l : lines) text += l + "\n";
-    return text;
-}
-
 // The lines, each shown as the expected one when that ends in "..." and it starts with the
 // rest.
 std::string Matched(const std::vector<std::string> &actual,
