@@ -61,16 +61,12 @@ std::vector<Case> ReadCases() {
         {"UZ_ERR_PASSWORD", UZ_ERR_PASSWORD}, {"UZ_ERR_WRITE", UZ_ERR_WRITE},
         {"UZ_ERR_BADZIP", UZ_ERR_BADZIP}};
     std::vector<Case> cases;
-    std::ifstream file(HOSTILE_CASES);
-    for (std::string line; std::getline(file, line);) {
-        if (line.empty() || line[0] == '#' || line.starts_with("archive ")) continue;
-        std::istringstream row(line);
-        std::vector<std::string> c;
-        for (std::string column; std::getline(row, column, '|');) c.push_back(Column(column));
+    for (std::vector<std::string> c : testsupport::ReadTable(HOSTILE_CASES, "|")) {
+        if (c[0].starts_with("archive ")) continue;
+        std::ranges::transform(c, c.begin(), Column);
         cases.push_back({c.at(0), c.at(2), results.at(c.at(1)), {}, c.at(4), c.at(5)});
-        std::istringstream answers(c.at(3));
-        for (std::string a; answers >> a;)
-            cases.back().passwords.push_back(a == "!" ? Answers::value_type() : a);
+        for (const std::string &a : testsupport::Split(c.at(3), " "))
+            if (!a.empty()) cases.back().passwords.push_back(a == "!" ? Answers::value_type() : a);
     }
     return cases;
 }

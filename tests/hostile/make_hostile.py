@@ -55,7 +55,7 @@ def unicode_field(e):
 # at), offset (where its local header lies, written by someone else: no header of its own),
 # zip64 (declared size and offset go into a zip64 field; a dict may override size, offset or
 # the field's bytes), host (the "made by" system, default Unix), attrs (the whole external
-# attributes).
+# attributes), csize (the declared compressed size), comment (the entry's comment).
 def entry(name, data=b'', **kw):
     return dict(kw, name=name, data=bytes(data) if isinstance(data, int) else data)
 
@@ -78,12 +78,12 @@ def write(path, entries, eocd={}, zip64_end=None):
         if 'at' not in e and 'offset' not in e:
             lo = {**e, 'flags': flags, 'method': method, 'crc': crc, **e.get('local', {})}
             lextra = lo.get('extra', b'') + unicode_field(lo)
-            sizes = [0xFFFFFFFF] * 2 if 'zip64' in e else [len(packed), size]
+            sizes = [0xFFFFFFFF] * 2 if 'zip64' in e else [e.get('csize', len(packed)), size]
             out += struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, lo['flags'], lo['method'], DOS_TIME,
                                DOS_DATE, lo['crc'], *sizes, len(lo['name']), len(lextra))
             out += lo['name'] + lextra + packed
         offsets.append(offset)
-        fields = [len(packed), size, offset]
+        fields = [e.get('csize', len(packed)), size, offset]
         if 'zip64' in e:
             z = e['zip64']
             extra = z.get('field', struct.pack('<HHQQQ', 1, 24, z.get('size', size), len(packed),
@@ -92,8 +92,9 @@ def write(path, entries, eocd={}, zip64_end=None):
         attrs = e.get('attrs', e.get('mode', 0o120777 if 'link' in e else 0o100644) << 16)
         central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, e.get('host', 3) << 8 | 45, 45,
                                flags, method, DOS_TIME, DOS_DATE, crc, fields[0], fields[1],
-                               len(e['name']), len(extra), 0, 0, 0, attrs, fields[2])
-        central += e['name'] + extra
+                               len(e['name']), len(extra), len(e.get('comment', b'')), 0, 0,
+                               attrs, fields[2])
+        central += e['name'] + extra + e.get('comment', b'')
     at = len(out)
     out += central
     if zip64_end is not None:

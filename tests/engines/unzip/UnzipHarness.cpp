@@ -91,10 +91,10 @@ int32_t Harness::Extract(const std::string &archive, const std::string &folder) 
     return result;
 }
 
-std::string Harness::AllMessages() const {
-    std::string all;
-    for (const auto &m : messages) all += m + "\n";
-    return all;
+std::string Lines(const std::vector<std::string> &lines) {
+    std::string text;
+    for (const auto &l : lines) text += l + "\n";
+    return text;
 }
 
 bool IsProgressLine(const std::string &text) {

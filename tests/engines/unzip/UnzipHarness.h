@@ -15,6 +15,9 @@ namespace unziptest {
 
 using testsupport::NamesIn;
 
+// The lines, each ended by "\n".
+std::string Lines(const std::vector<std::string> &lines);
+
 struct ListedEntry {
     uint64_t compressedSize, size;
     int32_t ratio, year, month, day, hour, minute, second;
@@ -52,7 +55,7 @@ public:
     int32_t List(const std::string &archive);
     // Extracts, or tests with options.TestZip; lists with options.ListOnly.
     int32_t Extract(const std::string &archive, const std::string &folder);
-    std::string AllMessages() const;
+    std::string AllMessages() const { return Lines(messages); }
     // The messages less the progress lines, whose number depends on sizes and speed.
     std::vector<std::string> MessagesWithoutProgress() const;
     bool HasMessage(const std::string &text) const;

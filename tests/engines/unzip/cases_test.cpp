@@ -23,6 +23,7 @@ using namespace unziptest;
 using testsupport::ReadFile;
 using testsupport::Run;
 using testsupport::ShellQuote;
+using testsupport::Split;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 namespace fs = std::filesystem;
@@ -105,19 +106,6 @@ std::vector<Case> LoadCases() {
     return cases;
 }
 
-std::vector<std::string> Split(const std::string &text, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-    return parts;
-}
-
-std::string Lines(const std::vector<std::string> &lines) {
-    std::string text;
-    for (const auto &l : lines) text += l + "\n";
-    return text;
-}
-
 // The lines, each shown as the expected one when that ends in "..." and it starts with the
 // rest.
 std::string Matched(const std::vector<std::string> &actual,
@@ -165,9 +153,9 @@ void Apply(const std::string &word, Harness &h, std::string &archive, std::strin
     if (kFields.count(key))
         h.options.*kFields.at(key) = std::stoi(value);
     else if (key == "include")
-        h.include = Split(value, ',');
+        h.include = Split(value, ",");
     else if (key == "exclude")
-        h.exclude = Split(value, ',');
+        h.exclude = Split(value, ",");
     else if (key == "stop")
         h.stopAt = value;
     else if (key == "fill")
@@ -177,9 +165,9 @@ void Apply(const std::string &word, Harness &h, std::string &archive, std::strin
     else if (key == "dest")
         dest = value;
     else if (key == "replies")
-        for (const std::string &reply : Split(value, ',')) h.replies.push_back(kCodes.at(reply));
+        for (const std::string &reply : Split(value, ",")) h.replies.push_back(kCodes.at(reply));
     else if (key == "passwords")  // "-" refuses
-        for (const std::string &p : Split(value, ','))
+        for (const std::string &p : Split(value, ","))
             h.passwords.push_back(p == "-" ? std::nullopt : std::optional(p));
     else if (key == "cut")  // another program cuts the archive short at this entry
         h.onService = [&archive, value](const std::string &name) {
@@ -215,7 +203,7 @@ void RunCase(const Case &c) {
     }
     Harness h, listing;  // listing: a call of its own before an extraction
     for (const std::string &setting : at["set"])
-        for (const std::string &word : Split(setting, ' ')) Apply(word, h, archive, dest);
+        for (const std::string &word : Split(setting, " ")) Apply(word, h, archive, dest);
     if (!h.options.ListOnly && !at["list"].empty()) {
         EXPECT_EQ(listing.List(archive), UZ_OK);
         EXPECT_EQ(listing.AllMessages(), "");

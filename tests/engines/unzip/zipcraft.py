@@ -13,6 +13,9 @@ import tempfile
 import zipfile
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '../../hostile'))
+from make_hostile import write  # noqa: E402 (the hostile set's byte-by-byte writer)
+
 
 # entries: dicts with name, data (str or bytes), and optionally method ('stored'), mode
 # (Unix bits, with the type), date ((y, m, d, h, mi, s)) and crc (a wrong CRC, put in both
@@ -39,25 +42,10 @@ def make(path, entries, level=None, prefix=b'', cut=0, count=None):
         f.write(prefix + data[:len(data) - cut])
 
 
-# entries: dicts with name (bytes), data (bytes), and optionally method (the data is then
-# given already compressed), flags, made_by, comment (bytes), and crc, csize and size (the
-# declared CRC, compressed and uncompressed size, in both headers).
+# entries: dicts with name (bytes), data (bytes), and any keyword of make_hostile.entry;
+# stored unless a method is given (the data is then given already compressed).
 def raw(path, entries):
-    out, central = bytearray(), bytearray()
-    for e in entries:
-        name, data, flags, method = e['name'], e['data'], e.get('flags', 0), e.get('method', 0)
-        sizes = (e.get('crc', zlib.crc32(data)), e.get('csize', len(data)),
-                 e.get('size', len(data)))
-        comment, offset = e.get('comment', b''), len(out)
-        out += struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, flags, method, 0x5000, 0x50B1,
-                           *sizes, len(name), 0) + name + data
-        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, e.get('made_by', 0x0314), 45,
-                               flags, method, 0x5000, 0x50B1, *sizes, len(name), 0,
-                               len(comment), 0, 0, 0o100644 << 16, offset) + name + comment
-    out += central + struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, len(entries), len(entries),
-                                 len(central), len(out), 0)
-    with open(path, 'wb') as f:
-        f.write(out)
+    write(path, [{'method': 0, **e} for e in entries])
 
 
 # Writes files ({name: content}) in a fresh folder and runs command there; {} in it stands
