@@ -346,4 +346,9 @@ TEST(Version, TextsAreTerminatedInsideTheirFields) {
     EXPECT_NE(std::memchr(v.Date, 0, sizeof v.Date), nullptr);
     EXPECT_NE(std::memchr(v.LibraryVersion, 0, sizeof v.LibraryVersion), nullptr);
     EXPECT_GT(std::strlen(v.Date), 0u);
+    // The three version numbers agree, each "major, minor, revision, 0".
+    EXPECT_EQ(std::memcmp(v.FormatVersion, v.EngineVersion, 4), 0);
+    EXPECT_EQ(std::memcmp(v.ListingVersion, v.EngineVersion, 4), 0);
+    EXPECT_EQ(v.EngineVersion[3], 0);
+    EXPECT_GT(v.EngineVersion[0] + v.EngineVersion[1] + v.EngineVersion[2], 0);
 }
