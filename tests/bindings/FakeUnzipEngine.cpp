@@ -7,15 +7,12 @@ fake::UnzipEngine &fake::Unzip() {
 
 extern "C" {
 
-TESK_EXPORT int32_t TESK_CALL Wiz_SingleEntryUnzip(int32_t includeCount,
-                                                   const char *const *includeList,
-                                                   int32_t excludeCount,
-                                                   const char *const *excludeList,
+TESK_EXPORT int32_t TESK_CALL Wiz_SingleEntryUnzip(int32_t includeCount, const char *const *include,
+                                                   int32_t excludeCount, const char *const *exclude,
                                                    const UnzipOptions *options,
                                                    const UnzipCallbacks *callbacks) {
-    const fake::UnzipCall call{includeCount, excludeCount, fake::ReadSlots(includeList),
-                               fake::ReadSlots(excludeList), *options,
-                               fake::Copy(options->ArchivePath),
+    const fake::UnzipCall call{includeCount, excludeCount, fake::ReadSlots(include),
+                               fake::ReadSlots(exclude), *options, fake::Copy(options->ArchivePath),
                                fake::Copy(options->ExtractFolder), *callbacks};
     fake::Unzip().calls.push_back(call);
     return fake::Unzip().script ? fake::Unzip().script(call) : 0;

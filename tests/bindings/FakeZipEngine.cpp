@@ -28,11 +28,9 @@ TESK_EXPORT int32_t TESK_CALL ZpSetOptions(ZipOptions *options) {
 TESK_EXPORT int32_t TESK_CALL ZpArchive(int32_t count, const char *zipFile,
                                         const char *const *names) {
     Zip().log.push_back("ZpArchive");
-    fake::ZipArchiveCall call = Zip().next;
-    call.count = count;
-    call.zipFile = fake::Copy(zipFile);
-    call.names = fake::ReadSlots(names);
-    call.currentDirectory = std::filesystem::current_path().string();
+    const fake::ZipArchiveCall call{count, fake::Copy(zipFile), fake::ReadSlots(names),
+                                    std::filesystem::current_path().string(), Zip().next.options,
+                                    Zip().next.rootDir};
     Zip().archives.push_back(call);
     return Zip().script ? Zip().script(call) : 0;
 }

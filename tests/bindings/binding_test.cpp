@@ -86,8 +86,7 @@ TEST(UnzipBinding, SelectedEntriesAreNamedByTheirPaths) {
 
 using Log = std::vector<std::string>;
 
-class ZipBinding : public ::testing::Test {
-protected:
+struct ZipBinding : ::testing::Test {
     void SetUp() override { fake::Zip() = {}; }
     void TearDown() override { std::filesystem::current_path(startDir); }
     const fake::ZipArchiveCall &Run() { return fake::Zip().archives.back(); }

@@ -11,29 +11,27 @@ using namespace std::string_literals;
 // one splits an entry path into its folder and its name, which end at a NUL.
 TEST(EngineText, SlashesAndEntryPaths) {
     const struct {
-        std::string path, backslashed;
         int32_t after;
-        std::string folder, name;
+        std::string path, backslashed, split;
     } rows[] = {
-        {"12/31/03 a.txt", "12\\31\\03 a.txt", 7, "12/31", "03 a.txt"},
-        {"/a/b", "/a\\b", 4, "/a", "b"},
-        {"/", "/", 2, "", ""},
-        {"plain", "plain", 1, "", "plain"},
-        {"docs/", "docs\\", 6, "docs", ""},
-        {"/a.txt", "/a.txt", 2, "", "a.txt"},
-        {"x/y\0/z"s, "x\\y\0\\z"s, 6, "x", "y"},
+        {7, "12/31/03 a.txt", "12\\31\\03 a.txt", "12/31|03 a.txt"},
+        {4, "/a/b", "/a\\b", "/a|b"},
+        {2, "/", "/", "|"},
+        {1, "plain", "plain", "|plain"},
+        {6, "docs/", "docs\\", "docs|"},
+        {2, "/a.txt", "/a.txt", "|a.txt"},
+        {6, "x/y\0/z"s, "x\\y\0\\z"s, "x|y"},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path);
-        std::string text = r.path;
-        EXPECT_EQ(ToBackslashes(text, '\\'), r.after);
-        EXPECT_EQ(text, r.backslashed);
-        text = r.path;
-        EXPECT_EQ(ToBackslashes(text, '/'), r.after);
-        EXPECT_EQ(text, r.path);
+        for (const char separator : {'\\', '/'}) {
+            std::string text = r.path;
+            EXPECT_EQ(ToBackslashes(text, separator), r.after);
+            EXPECT_EQ(text, separator == '/' ? r.path : r.backslashed);
+        }
         std::string folder, name;
         SplitEntryPath(r.path, folder, name);
-        EXPECT_EQ(folder + "|" + name, r.folder + "|" + r.name);
+        EXPECT_EQ(folder + "|" + name, r.split);
     }
 }
 
