@@ -44,6 +44,3 @@ protected:
     qtsupport::ScriptedChooser chooser;
     frmMain window{&chooser};
 };
-
-// Closes a message box.
-inline const auto kClose = qtsupport::Reply({.click = "close"});

@@ -45,9 +45,8 @@ TEST_F(WindowTest, ScriptedListingThenExtractionAnswersOptionsAndMessages) {
         for (int i = 0; i < 3; ++i) {
             if (i > 0) cb.PrintCallback("notes.txt: incorrect password", 29);
             char buffer[UZ_PASSWORD_BUFFER] = {};
-            const int32_t result =
-                cb.PasswordCallback(buffer, sizeof buffer, "Password:", "notes.txt");
-            passwords.emplace_back(result, buffer);
+            passwords.emplace_back(
+                cb.PasswordCallback(buffer, sizeof buffer, "Password:", "notes.txt"), buffer);
         }
         for (int i = 0; i < 5000; ++i) cb.PrintCallback("  inflating: docs/b.txt", 23);
         cb.PrintCallback(summary.c_str(), static_cast<int32_t>(summary.size()));
@@ -65,7 +64,7 @@ TEST_F(WindowTest, ScriptedListingThenExtractionAnswersOptionsAndMessages) {
              EXPECT_EQ(Label("Label1"), QStringLiteral("notes.txt: incorrect password"));
              qtsupport::Play(w, {.click = "cmdCancel"});
          },
-         kClose});
+         Reply({.click = "close"})});
     EXPECT_EQ(shown, QStringList(6, "frmOverwrite: Do you want to overwrite dir/readme.txt?")
                          << "frmPassword" << "frmPassword" << "Tesk Critical: Extracting failed!");
     EXPECT_EQ(replaces, (std::vector<int32_t>{102, 103, 100, 104, 104, 104}));

@@ -10,9 +10,8 @@ TEST(EntryFormat, DatesAndSeparators) {
     const std::pair<double, const char *> dates[] = {
         {38051 + (9 * 60 + 7) / 1440.0, "2004-03-05 09:07"},
         {38051 + (14 * 60 + 7) / 1440.0, "2004-03-05 14:07"},
-        {0, "1899-12-30 00:00"},
         {38051 + 86399.9 / 86400, "2004-03-06 00:00"},
-        {-1.25, "1899-12-29 06:00"}};
+        {0, "1899-12-30 00:00"}, {-1.25, "1899-12-29 06:00"}};
     for (const auto &[date, text] : dates) EXPECT_EQ(entryformat::DateText(date), text);
     const std::tuple<const char *, char, const char *> paths[] = {
         {"//", '/', "/"}, {"C:\\\\", '\\', "C:\\"}, {"/data/", '/', "/data/"}};
@@ -41,10 +40,9 @@ TEST_F(WindowTest, WindowMenusColumnsAndListing) {
                                   "Action, mnuExtract=Extract to, mnuCompress=Compress to",
                                   "Settings"}));
     EXPECT_EQ(window.findChild<QAction *>("mnuSettings")->menu(), nullptr);  // no drop-down
-    auto *view = window.findChild<QTreeView *>("lvwZip");
     for (int c = 0; c < 5; ++c)
         columns << Rows()->headerData(c, Qt::Horizontal).toString() + " " +
-                       QString::number(view->columnWidth(c));
+                       QString::number(window.findChild<QTreeView *>("lvwZip")->columnWidth(c));
     EXPECT_EQ(columns.join(", "), "Filename 160, Size 32, Packed 32, Modified 96, Directory 160");
     for (const char *hidden : {"lvwZip", "Dir1", "lblZipFile"})
         EXPECT_FALSE(window.findChild<QWidget *>(hidden)->isVisible()) << hidden;

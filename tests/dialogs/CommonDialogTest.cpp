@@ -5,15 +5,13 @@
 
 using qtsupport::ScriptedChooser;
 
-// A buffer with "|" standing for each NUL, and back.
-static QString Buffer(QString text) { return text.replace('|', QChar(0)); }
+// A buffer's NULs shown as "|".
 static QString Bars(QString text) { return text.replace(QChar(0), '|'); }
 
 // What FileName gives after a chooser answered, "|" standing for NUL.
 // Rows: multiple choice allowed, the answer, the result.
 const std::tuple<bool, const char *, const char *> kShapeRows[] = {
-    {false, "", "none"},  // cancelled
-    {true, "", "none"},
+    {false, "", "none"}, {true, "", "none"},  // cancelled
     {true, "/data/a.txt", "text /data/a.txt"},  // one file: one text, not a list
     {true, "/data|a.txt|b.txt||", "list /data, a.txt, b.txt"},
     {true, "/|a|b||", "list /, a, b"},  // the root keeps its separator
@@ -65,7 +63,7 @@ TEST(CommonDialog, RequestCarriesTheRecordAndShapesOfTheResult) {
     for (const auto &[multi, answer, fileName] : kShapeRows) {
         dialog.AllowMultiSelect(multi);
         dialog.FileName(QStringLiteral("/old/name.zip"));  // replaced by the next chooser
-        chooser.openAnswers = {Buffer(answer)};
+        chooser.openAnswers = {QString(answer).replace('|', QChar(0))};
         dialog.ShowOpen();
         EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(fileName)) << answer;
         EXPECT_EQ(Shape(dialog.FileName()), QString::fromLatin1(fileName)) << "read again";

@@ -47,9 +47,8 @@ TEST(Prompts, AnswersFramesAndControls) {
     frmPassword passwordPrompt;
     frmEncryption settings(zip, password);
     const std::tuple<QWidget *, const char *, bool> windows[] = {
-        {&overwrite, "File Exists", true},
-        {&passwordPrompt, "Enter password for encrypted file(s)", true},
-        {&settings, "Settings", false}};
+        {&overwrite, "File Exists", true}, {&settings, "Settings", false},
+        {&passwordPrompt, "Enter password for encrypted file(s)", true}};
     for (const auto &[window, title, tool] : windows) {
         EXPECT_EQ(window->windowTitle(), QString::fromLatin1(title));
         EXPECT_EQ(window->minimumSize(), window->maximumSize());

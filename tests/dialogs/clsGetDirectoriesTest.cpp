@@ -24,13 +24,9 @@ TEST(clsGetDirectories, WalksRealAndScriptedTrees) {
     fs::create_symlink(tmp.path() / "nowhere", tmp.path() / "A/dangling");
 
     std::map<std::string, Paths> below = {
-        {"B", {a + "/B/", a + "/B/D/", a + "/B/D/up/"}},
-        {"C", {a + "/C/"}},
-        {".hidden", {a + "/.hidden/", a + "/.hidden/inner/"}},
-        {"Recycler", {a + "/Recycler/"}},
-        {"RECYCLED", {a + "/RECYCLED/"}},
-        {"self", {a + "/self/"}},
-    };
+        {"B", {a + "/B/", a + "/B/D/", a + "/B/D/up/"}}, {"C", {a + "/C/"}},
+        {".hidden", {a + "/.hidden/", a + "/.hidden/inner/"}}, {"self", {a + "/self/"}},
+        {"Recycler", {a + "/Recycler/"}}, {"RECYCLED", {a + "/RECYCLED/"}}};
     Paths expected;
     for (const auto &entry : fs::directory_iterator(a))
         for (const std::string &dir : below[entry.path().filename().string()])
@@ -52,15 +48,12 @@ TEST(clsGetDirectories, WalksRealAndScriptedTrees) {
     std::map<std::string, std::vector<DirectoryEntry>> tree = {
         {"C:\\", {{"data", true, false}, {"io.sys", false, false}, {"locked", true, false}}},
         {"C:\\data\\", {{"RECYCLER", true, false}, {"photos", true, false}}},
-        {"C:\\data\\photos\\", {}},
-        {"C:\\data\\RECYCLER\\", {{"never", true, false}}},
-    };
+        {"C:\\data\\photos\\", {}}, {"C:\\data\\RECYCLER\\", {{"never", true, false}}}};
     Paths asked;
     auto listing = [&](const std::string &folder, std::vector<DirectoryEntry> &entries) {
         asked.push_back(folder);
-        auto it = tree.find(folder);
-        if (it == tree.end()) return false;
-        entries = it->second;
+        if (!tree.count(folder)) return false;
+        entries = tree[folder];
         return true;
     };
     clsGetDirectories dirs({}, '\\', listing);

@@ -11,10 +11,6 @@
 
 using qtsupport::Child;
 
-QRadioButton *Option(QWidget *w, int i) {
-    return Child<QRadioButton>(w, QStringLiteral("optClevel%1").arg(i));
-}
-
 // Opening selects the option of the level in force, a fresh object's 9 included, and
 // writes it back; another level selects nothing and stays. The stored password shows.
 TEST(frmEncryption, ValuesInForceLevelsAndPassword) {
@@ -26,7 +22,8 @@ TEST(frmEncryption, ValuesInForceLevelsAndPassword) {
         std::string password = level < 0 ? "" : "secret99";
         frmEncryption settings(zip, password);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(Option(&settings, i)->isChecked(), frmEncryption::kLevels[i] == inForce);
+            EXPECT_EQ(Child<QRadioButton>(&settings, "optClevel" + QString::number(i))->isChecked(),
+                      frmEncryption::kLevels[i] == inForce);
         EXPECT_EQ(zip.CompressionLevel(), inForce);
         EXPECT_EQ(zip.Options().LevelChar, '0' + inForce);
         auto *box = Child<QLineEdit>(&settings, "txtPass");
@@ -37,7 +34,7 @@ TEST(frmEncryption, ValuesInForceLevelsAndPassword) {
     std::string password;
     frmEncryption settings(zip, password);
     for (int i : {0, 1, 2, 3, 0}) {
-        Option(&settings, i)->click();
+        Child<QRadioButton>(&settings, "optClevel" + QString::number(i))->click();
         EXPECT_EQ(zip.CompressionLevel(), frmEncryption::kLevels[i]);
         EXPECT_EQ(zip.Options().LevelChar, '0' + frmEncryption::kLevels[i]);
     }

@@ -27,10 +27,7 @@ public:
 
     explicit ModalScript(std::vector<Handler> handlers = {});
     ~ModalScript();
-    ModalScript &Then(Handler handler) {
-        handlers_.push_back(std::move(handler));
-        return *this;
-    }
+    void Then(Handler handler) { handlers_.push_back(std::move(handler)); }
     const QStringList &Shown() const { return shown_; }
 
 private:
@@ -93,9 +90,8 @@ public:
     template <class Records, class Asked>
     static QString Next(std::deque<QString> &answers, Records &records, const Asked &asked) {
         records.push_back(asked);
-        if (answers.empty()) return QString();
-        const QString answer = answers.front();
-        answers.pop_front();
+        const QString answer = answers.empty() ? QString() : answers.front();
+        if (!answers.empty()) answers.pop_front();
         return answer;
     }
     // The buffer of a multiple choice: folder, NUL, each name, NUL, and one more NUL.
@@ -108,6 +104,3 @@ public:
 
 // Readable texts in test failures.
 inline void PrintTo(const QString &s, std::ostream *out) { *out << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList &list, std::ostream *out) {
-    *out << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
-}
