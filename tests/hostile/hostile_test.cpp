@@ -10,10 +10,8 @@
 #include "cUnzip.h"
 
 #include <algorithm>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
-#include <sstream>
 
 using testsupport::ShellQuote;
 using testsupport::TempDir;
@@ -26,14 +24,11 @@ using Answers = std::deque<std::optional<std::string>>;
 
 // A row of cases.txt (its header says what each column holds).
 struct Case {
-    std::string name, setup = {};
+    std::string name = {}, setup = {}, says = {}, tree = {};
     int32_t expected = UZ_OK;
     Answers passwords = {};
-    std::string says = {}, tree = {};
     bool Has(const char *word) const { return setup.find(word) != std::string::npos; }
 };
-
-std::ostream &operator<<(std::ostream &out, const Case &c) { return out << c.name; }
 
 // A column's text: "-" is none, "\n" and "\xNN" the bytes they stand for.
 std::string Column(std::string text) {
@@ -64,7 +59,7 @@ std::vector<Case> ReadCases() {
     for (std::vector<std::string> c : testsupport::ReadTable(HOSTILE_CASES, "|")) {
         if (c[0].starts_with("archive ")) continue;
         std::ranges::transform(c, c.begin(), Column);
-        cases.push_back({c.at(0), c.at(2), results.at(c.at(1)), {}, c.at(4), c.at(5)});
+        cases.push_back({c.at(0), c.at(2), c.at(4), c.at(5), results.at(c.at(1))});
         for (const std::string &a : testsupport::Split(c.at(3), " "))
             if (!a.empty()) cases.back().passwords.push_back(a == "!" ? Answers::value_type() : a);
     }
@@ -112,8 +107,7 @@ int32_t Contained(const TempDir &tmp, const Case &c,
     EXPECT_TRUE(treecheck::TreeStaysInside(dest, "data"));
     const std::string tree = treecheck::DescribeTree(dest);
     EXPECT_EQ(tree.find(".tesk-"), std::string::npos);
-    EXPECT_TRUE(Matches(tree, c.tree))
-        << tree.substr(tree.size() - std::min<size_t>(tree.size(), 2000));
+    EXPECT_TRUE(Matches(tree, c.tree)) << tree.substr(std::max<size_t>(tree.size(), 2000) - 2000);
     return result;
 }
 
@@ -127,23 +121,6 @@ int32_t ExtractContained(const TempDir &tmp, const std::string &archive, const C
     h.passwords = c.passwords;
     h.stopAt = "\x01";
     return Contained(tmp, c, [&](const std::string &dest) { return h.Extract(archive, dest); });
-}
-
-// The summary names the first entry that failed and why, as its error line did, and every
-// prompt that comes again for a password is preceded by a line naming the refused one.
-void ExpectFailuresNamed(const unziptest::Harness &h) {
-    std::string firstError, summary;
-    size_t refusals = 0, askedAgain = 0;
-    for (const std::string &m : h.messages) {
-        if (firstError.empty() && m.starts_with("error: ") && m.find(": ", 7) != std::string::npos)
-            firstError = m.substr(7, m.ends_with(", skipped") ? m.size() - 16 : std::string::npos);
-        if (m.starts_with("Done: ")) summary = m;
-        refusals += m.ends_with(": incorrect password");
-    }
-    const bool named = summary.find(" failed (" + firstError + ")") != std::string::npos;
-    EXPECT_TRUE(summary.empty() || named == !firstError.empty()) << h.AllMessages();
-    for (const auto &q : h.passwordQueries) askedAgain += q.prompt != "Enter password";
-    EXPECT_EQ(refusals, askedAgain) << h.AllMessages();
 }
 
 // Answers the binding's password prompts in turn; a refusal, or no answer left, cancels.
@@ -188,11 +165,24 @@ TEST_P(Hostile, SameOutcomeEverywhereAndContained) {
     if (c.expected == UZ_ERR_OPEN || c.expected == UZ_ERR_BADZIP) {
         EXPECT_EQ(tested, c.expected) << test.AllMessages();
     }
-    ExpectFailuresNamed(test);
+
+    // The summary names the first entry that failed and why, as its error line did, and every
+    // prompt that comes again for a password is preceded by a line naming the refused one.
+    std::string firstError, summary;
+    size_t refusals = 0, askedAgain = 0;
+    for (const std::string &m : test.messages) {
+        if (firstError.empty() && m.starts_with("error: ") && m.find(": ", 7) != std::string::npos)
+            firstError = m.substr(7, m.ends_with(", skipped") ? m.size() - 16 : std::string::npos);
+        if (m.starts_with("Done: ")) summary = m;
+        refusals += m.ends_with(": incorrect password");
+    }
+    const bool named = summary.find(" failed (" + firstError + ")") != std::string::npos;
+    EXPECT_TRUE(summary.empty() || named == !firstError.empty()) << test.AllMessages();
+    for (const auto &q : test.passwordQueries) askedAgain += q.prompt != "Enter password";
+    EXPECT_EQ(refusals, askedAgain) << test.AllMessages();
 
     // The binding lists the archive, extracts all, answers the password prompts, and reports
     // the engine's result as its own.
-    treecheck::RemoveTree(tmp / "outside");
     cUnzip unzip;
     Listener listener;
     listener.passwords = c.passwords;
@@ -211,26 +201,22 @@ TEST_P(Hostile, SameOutcomeEverywhereAndContained) {
 
 INSTANTIATE_TEST_SUITE_P(Set, Hostile, ::testing::ValuesIn(ReadCases()), [](const auto &info) {
     std::string name = info.param.name + "_" + std::to_string(info.index);
-    std::ranges::replace_if(
-        name, [](unsigned char ch) { return !std::isalnum(ch); }, '_');
+    std::ranges::replace(name, '-', '_');
     return name;
 });
 
 // A destination that cannot be made or entered fails at once, with the system's cause.
 TEST(HostileDestination, UnusableNamesItsCause) {
     TempDir tmp;
-    fs::create_symlink("b", tmp / "a");
-    fs::create_symlink("a", tmp / "b");
+    fs::create_symlink("a", tmp / "a");
     WriteFile(tmp / "file", "x");
     fs::create_directories(tmp / "ro");
     const testsupport::Mount readOnly(tmp / "ro");
     const std::pair<std::string, std::string> rows[] = {
-        {"a/dest", "Too many levels of symbolic links"},
-        {"file/dest", "Not a directory"},
+        {"a/dest", "Too many levels of symbolic links"}, {"file/dest", "Not a directory"},
         {"ro/new/dest", "Read-only file system"}};
     for (const auto &[dest, cause] : rows) {
-        if (dest.starts_with("ro/") && !readOnly.ok())
-            GTEST_SKIP() << "needs root for a read-only mount";
+        if (dest.starts_with("ro/") && !readOnly.ok()) GTEST_SKIP() << "needs root to mount";
         unziptest::Harness h;
         EXPECT_EQ(h.Extract(Archive("name-case"), tmp / dest), UZ_ERR_WRITE) << dest;
         EXPECT_NE(h.AllMessages().find(": " + cause), std::string::npos) << h.AllMessages();
@@ -252,10 +238,8 @@ TEST(HostileFiles, DamagedCopiesFailAndKeepTheUsersFile) {
         WriteFile(copy, copies[i]);
         TempDir tmp;
         unziptest::Harness h;
-        const int32_t result =
-            ExtractContained(tmp, copy, {.name = "copy", .setup = "victim", .tree = "..."}, h);
-        EXPECT_TRUE(result == UZ_ERR_BADZIP || result == UZ_ERR_OPEN)
-            << "copy " << i << ": " << result;
+        const int32_t result = ExtractContained(tmp, copy, {.setup = "victim", .tree = "..."}, h);
+        EXPECT_TRUE(result == UZ_ERR_BADZIP || result == UZ_ERR_OPEN) << i << ": " << result;
         EXPECT_EQ(testsupport::ReadFile(tmp / "dest/victim.txt"), "mine") << "copy " << i;
     }
 }
@@ -263,9 +247,8 @@ TEST(HostileFiles, DamagedCopiesFailAndKeepTheUsersFile) {
 // Inputs with which fuzzing once found a fault: listed, tested and extracted like any
 // archive, they must give a result code and stay contained.
 TEST(HostileFiles, FuzzFindingsStayFixed) {
-    int findings = 0;
+    EXPECT_FALSE(fs::is_empty(FUZZ_REGRESSIONS));
     for (const auto &file : fs::directory_iterator(FUZZ_REGRESSIONS)) {
-        ++findings;
         SCOPED_TRACE(file.path().filename());
         unziptest::Harness list, test, h;
         const int32_t listed = list.List(file.path());
@@ -273,11 +256,9 @@ TEST(HostileFiles, FuzzFindingsStayFixed) {
         test.options.TestZip = 1;
         EXPECT_LE(test.Extract(file.path(), ""), UZ_ERR_MEMORY);
         TempDir tmp;
-        const Case c{.name = file.path().filename(), .tree = "..."};
-        EXPECT_LE(ExtractContained(tmp, file.path(), c, h), UZ_ERR_MEMORY);
+        EXPECT_LE(ExtractContained(tmp, file.path(), {.tree = "..."}, h), UZ_ERR_MEMORY);
         treecheck::RemoveTree(tmp / "dest");
     }
-    EXPECT_GT(findings, 0);
 }
 
 }  // namespace

@@ -15,7 +15,6 @@ import sys
 import tempfile
 import zlib
 
-CASES = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'cases.txt')
 DOS_TIME, DOS_DATE = 0x5000, 0x50B1  # 2020-05-17 10:00
 TEXT = b'the quick brown fox jumps over the lazy dog\n' * 50
 
@@ -85,24 +84,22 @@ def write(path, entries, eocd={}, zip64_end=None):
         offsets.append(offset)
         fields = [e.get('csize', len(packed)), size, offset]
         if 'zip64' in e:
-            z = e['zip64']
+            z, fields = e['zip64'], [0xFFFFFFFF] * 3
             extra = z.get('field', struct.pack('<HHQQQ', 1, 24, z.get('size', size), len(packed),
                                                z.get('offset', offset))) + extra
-            fields = [0xFFFFFFFF] * 3
         attrs = e.get('attrs', e.get('mode', 0o120777 if 'link' in e else 0o100644) << 16)
         central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014b50, e.get('host', 3) << 8 | 45, 45,
                                flags, method, DOS_TIME, DOS_DATE, crc, fields[0], fields[1],
                                len(e['name']), len(extra), len(e.get('comment', b'')), 0, 0,
-                               attrs, fields[2])
-        central += e['name'] + extra + e.get('comment', b'')
+                               attrs, fields[2]) + e['name'] + extra + e.get('comment', b'')
     at = len(out)
     out += central
     if zip64_end is not None:
         z = {'entries': len(entries), 'size': len(central), 'offset': at, 'locator': len(out),
              **zip64_end}
-        out += struct.pack('<IQHHIIQQQQ', 0x06064b50, 44, 45, 45, 0, 0, z['entries'], z['entries'],
-                           z['size'], z['offset'])
-        out += struct.pack('<IIQI', 0x07064b50, 0, z['locator'], 1)
+        # the zip64 end record, then its locator
+        out += struct.pack('<IQHHIIQQQQIIQI', 0x06064b50, 44, 45, 45, 0, 0, z['entries'],
+                           z['entries'], z['size'], z['offset'], 0x07064b50, 0, z['locator'], 1)
     end = {'disk': 0, 'count': len(entries), 'size': len(central), 'offset': at, 'comment': b'',
            **eocd}
     out += struct.pack('<IHHHHIIH', 0x06054b50, end['disk'], end['disk'], end['count'],
@@ -127,10 +124,6 @@ def aes():
     return data[30 + name_length + extra_length:][:size], extra[extra.index(b'\x01\x99'):][:11]
 
 
-def flipped(data, at):
-    return data[:at] + bytes([data[at] ^ 1]) + data[at + 1:]
-
-
 # (case name, a function giving its entries and write's keywords), as cases.txt describes
 # them: '$word' stands for one of the values below (in place of the entries: a list of them),
 # other text for its UTF-8 bytes.
@@ -149,8 +142,9 @@ def cases(folder):
         # 4 GiB of zeros, then "tail": one fully flushed block of 1 MiB of zeros, repeated
         'over-4gib': lambda: deflate(bytes(1 << 20), zlib.Z_FULL_FLUSH) * 4096 + deflate(b'tail'),
         'aes-field': lambda: aes()[1],
-        'aes-code': lambda: flipped(aes()[0], len(aes()[0]) - 1),
-        'aes-data': lambda: flipped(aes()[0], 16 + 2 + 3),
+        # one bit flipped: in the authentication code; in the ciphertext (after salt and verifier)
+        'aes-code': lambda: aes()[0][:-1] + bytes([aes()[0][-1] ^ 1]),
+        'aes-data': lambda: aes()[0][:21] + bytes([aes()[0][21] ^ 1]) + aes()[0][22:],
         'aes-short': lambda: aes()[0][:27],
         'many': lambda: [('m/%05d' % i, '%d' % i, {'method': 0}) for i in range(5000)],
     }
@@ -164,14 +158,13 @@ def cases(folder):
 
     def make(spec):
         listed, options = spec if isinstance(spec, tuple) else (spec, {})
-        listed = value[listed[1:]]() if isinstance(listed, str) else listed
-        return [resolve(entry(*t[:2], **dict(*t[2:]))) for t in listed], resolve(options)
-    lines = pathlib.Path(CASES).read_text(encoding='utf-8').splitlines()
+        return [resolve(entry(*t[:2], **dict(*t[2:]))) for t in resolve(listed)], resolve(options)
+    lines = pathlib.Path(__file__).with_name('cases.txt').read_text(encoding='utf-8').splitlines()
     for _, name, spec in (line.split(None, 2) for line in lines if line.startswith('archive ')):
         yield name, functools.partial(make, ast.literal_eval(spec))
 
 
-def main():
+if __name__ == '__main__':
     folder, wanted = sys.argv[1], set(sys.argv[2:])
     os.makedirs(folder, exist_ok=True)
     for name, make in cases(folder):
@@ -180,7 +173,3 @@ def main():
             write(os.path.join(folder, name + '.zip'), entries, **options)
     if not wanted or 'fifo' in wanted:
         os.mkfifo(os.path.join(folder, 'fifo.zip'))  # opening it to read waits for a writer
-
-
-if __name__ == '__main__':
-    main()
