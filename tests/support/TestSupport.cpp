@@ -91,12 +91,7 @@ CommandResult Run(const std::string &commandLine) {
 
 std::string ShellQuote(const std::string &text) {
     std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
