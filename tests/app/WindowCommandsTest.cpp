@@ -102,11 +102,13 @@ protected:
         const QStringList shown = Run(actions.at(what), std::move(replies));
         // Extract asks for a folder only with an archive open.
         EXPECT_EQ(answers.empty(), what != "extract" || archiveOpen) << command.toStdString();
-        if (what == "dir" || (what == "extract" && archiveOpen))
+        if (what == "dir" || (what == "extract" && archiveOpen)) {
             EXPECT_EQ(chooser.folderTitles.value(chooser.folderTitles.size() - 1),
                       what == "dir" ? "Choose directory to compress" : "Choose destination");
-        if (what == "dir" || what == "files" || what == "cancel")
+        }
+        if (what == "dir" || what == "files" || what == "cancel") {
             EXPECT_TRUE(List()->isVisible());
+        }
         if (what == "open") {
             EXPECT_EQ(chooser.openRequests.back().title.value_or(""), "Open Zip Archive");
             EXPECT_EQ(Label("lblZipFile"), arg.empty() ? QString() : Path(arg));
@@ -119,7 +121,7 @@ protected:
                       "Choose name for the compressed file .zip");
             EXPECT_FALSE(window.ZipObject().AllowAppend());
         }
-        if (what == "extract") EXPECT_TRUE(Label("lblZipFile").isEmpty());
+        if (what == "extract") { EXPECT_TRUE(Label("lblZipFile").isEmpty()); }
         return shown;
     }
     // Settings opened twice is one window, not modal: a password typed and a level chosen
@@ -170,7 +172,7 @@ TEST_P(WindowCommands, Run) {
         for (const auto &dir : below ? clsGetDirectories().GetDirs(tmp / folder) : Paths())
             expectedList << QString::fromStdString(dir);
     }
-    if (!row.list.isEmpty()) EXPECT_EQ(list, expectedList);
+    if (!row.list.isEmpty()) { EXPECT_EQ(list, expectedList); }
     QString result;  // of the last step
     if (words[0] == "compress")
         result = row.result == "unchanged" && contents() == before ? row.result
@@ -180,10 +182,11 @@ TEST_P(WindowCommands, Run) {
     for (int r = 0; words[0] == "open" && r < Rows()->rowCount(); ++r)
         result += (r ? " " : "") + Cells(r).value(0);
     EXPECT_EQ(result.replace('\n', "; "), row.result);
-    if (words[0] == "compress" && !sZipPassword.empty() && row.result != "unchanged")
+    if (words[0] == "compress" && !sZipPassword.empty() && row.result != "unchanged") {
         EXPECT_EQ(testsupport::Run("unzip -tq -P " + testsupport::ShellQuote(sZipPassword) + " " +
                                    testsupport::ShellQuote(target)).exitCode, 0);  // a second peer
-    if (words[0] != "open") EXPECT_EQ(Rows()->rowCount() + List()->count(), 0);  // both emptied
+    }
+    if (words[0] != "open") { EXPECT_EQ(Rows()->rowCount() + List()->count(), 0); }  // both emptied
     EXPECT_TRUE(Label("Label1").startsWith(row.status)) << Label("Label1").toStdString();
     EXPECT_TRUE(window.menuBar()->isEnabled());
     for (const auto &entry : fs::directory_iterator(tmp.path()))  // no temporary file is left
