@@ -56,7 +56,7 @@ void RemoveOrphanedParts(const fs::path &target) {
         const std::string name = it->path().filename().string();
         if (!name.starts_with(prefix)) continue;
         const std::string pid = name.substr(prefix.size());
-        // Process ids have at most 7 digits; anything else is not ours.
+        // A process id is a short run of digits; anything else is not ours.
         const bool digits = pid.find_first_not_of("0123456789") == std::string::npos;
         if (pid.empty() || pid.size() > 9 || !digits) continue;
         if (::kill(static_cast<pid_t>(std::stol(pid)), 0) == 0 || errno != ESRCH) continue;
