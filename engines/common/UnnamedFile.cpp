@@ -28,7 +28,7 @@ int OpenUnnamed(int folderFd, const char *path, int mode) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    return openat(folderFd, path, O_TMPFILE | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+    return openat(folderFd, path, O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode));
 }
 
 bool NameUnnamed(int fd, int folderFd, const std::string &name,

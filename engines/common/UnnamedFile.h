@@ -10,7 +10,7 @@
 namespace tesk {
 
 // A new file without a name in the folder folderFd (or the folder at path when folderFd is
-// AT_FDCWD), open for writing, with mode less the umask. -1 with errno set when the system
+// AT_FDCWD), open for reading and writing (so it can be mapped), with mode less the umask. -1 with errno set when the system
 // cannot make one here.
 int OpenUnnamed(int folderFd, const char *path, int mode);
 

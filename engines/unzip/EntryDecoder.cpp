@@ -4,9 +4,14 @@
 #include "MethodDecoder.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <memory>
 #include <new>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace tesk::unzip {
@@ -201,6 +206,48 @@ DecodeResult EntryDecoder::DecodeToMemory(const CentralEntry &entry, uint64_t da
     return result;
 }
 
+bool EntryDecoder::InflatesMapped(const CentralEntry &entry) {
+    // Deflate expands 1032 times at most: a larger recorded size is a lie, and reserving
+    // the space for it up front would take the disk (or, on tmpfs, memory) for nothing.
+    constexpr uint64_t kMostExpansion = 1032;
+    return entry.method == kMethodDeflated && entry.compressedSize <= kMappedInflateLimit &&
+           entry.size / kMostExpansion <= entry.compressedSize;
+}
+
+DecodeResult EntryDecoder::DecodeToFile(const CentralEntry &entry, uint64_t dataStart, int fd,
+                                        OutputSink &progress, bool mayMap) {
+    if (mayMap && InflatesMapped(entry)) {
+        const std::optional<DecodeResult> mapped = InflateIntoFile(entry, dataStart, fd);
+        Done();
+        if (mapped && mapped->detail != kMayBeLonger) return *mapped;
+        // The space reserved for the mapping goes; the stream writes from the start.
+        if (mapped && ftruncate(fd, 0) != 0) return Fail(DecodeStatus::OutputError, std::strerror(errno));
+    }
+    FileSink file(fd);
+    TeeSink both(file, progress);
+    return DecodeRaw(entry, dataStart, both, true);
+}
+
+std::optional<DecodeResult> EntryDecoder::InflateIntoFile(const CentralEntry &entry,
+                                                          uint64_t dataStart, int fd) {
+    if (!inflater_ || entry.size == 0) return std::nullopt;
+    // Reserving every block first matters: a store through the mapping that met a full disk
+    // would kill the process with SIGBUS. Nobody else can shrink the file, which has no name.
+    if (fallocate(fd, 0, 0, static_cast<off_t>(entry.size)) != 0) return std::nullopt;
+    void *mapped = mmap(nullptr, static_cast<size_t>(entry.size), PROT_READ | PROT_WRITE,
+                        MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) return std::nullopt;
+    DecodeResult result;
+    if (!Grow(input_, entry.compressedSize))
+        result = Fail(DecodeStatus::NoMemory);
+    else if (!archive_.ReadAt(dataStart, input_.data(), static_cast<size_t>(entry.compressedSize)))
+        result = Fail(DecodeStatus::BadData, "the archive could not be read");
+    else
+        result = InflateBytes(input_.data(), entry.compressedSize, entry, static_cast<uint8_t *>(mapped));
+    munmap(mapped, static_cast<size_t>(entry.size));
+    return result;
+}
+
 void EntryDecoder::Done() {
     // Keep small buffers for the next entry, but not the memory of a rare big one.
     constexpr size_t kKeep = 16u << 20;
@@ -217,7 +264,7 @@ DecodeResult EntryDecoder::Inflate(zip_file_t *file, const CentralEntry &entry,
     if (inputLength < 0) return ReadFailure(file);
     if (static_cast<uint64_t>(inputLength) > entry.compressedSize)
         return Fail(DecodeStatus::SizeMismatch);
-    return InflateBytes(input_.data(), static_cast<uint64_t>(inputLength), entry, out);
+    return InflateBytes(input_.data(), static_cast<uint64_t>(inputLength), entry, out.data());
 }
 
 DecodeResult EntryDecoder::InflateAt(uint64_t dataStart, const CentralEntry &entry,
@@ -227,19 +274,19 @@ DecodeResult EntryDecoder::InflateAt(uint64_t dataStart, const CentralEntry &ent
         return Fail(DecodeStatus::NoMemory);
     if (!archive_.ReadAt(dataStart, input_.data(), static_cast<size_t>(entry.compressedSize)))
         return Fail(DecodeStatus::BadData, "the archive could not be read");
-    return InflateBytes(input_.data(), entry.compressedSize, entry, out);
+    return InflateBytes(input_.data(), entry.compressedSize, entry, out.data());
 }
 
 DecodeResult EntryDecoder::InflateBytes(const uint8_t *input, uint64_t inputLength,
-                                        const CentralEntry &entry, std::vector<uint8_t> &out) {
+                                        const CentralEntry &entry, uint8_t *out) {
     size_t produced = 0;
     const libdeflate_result inflated = libdeflate_deflate_decompress(
-        inflater_, input, static_cast<size_t>(inputLength), out.data(),
+        inflater_, input, static_cast<size_t>(inputLength), out,
         static_cast<size_t>(entry.size), &produced);
     if (inflated == LIBDEFLATE_INSUFFICIENT_SPACE)
         return Fail(DecodeStatus::SizeMismatch, entry.mayExceedBy4GiB() ? kMayBeLonger : "");
     if (inflated != LIBDEFLATE_SUCCESS) return Fail(DecodeStatus::BadData);
-    const uint32_t crc = libdeflate_crc32(0, out.data(), produced);
+    const uint32_t crc = libdeflate_crc32(0, out, produced);
     if (entry.crcIsChecked() && crc != entry.crc) return Fail(DecodeStatus::CrcMismatch);
     if (produced != entry.size) return Fail(DecodeStatus::SizeMismatch);
     return {};

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 #include <zip.h>
@@ -45,6 +46,10 @@ extern const char *const kMayBeLonger;
 // Entries whose size and compressed size both stay within this are inflated in memory
 // in one go; larger ones are streamed in chunks so memory stays bounded.
 constexpr uint64_t kInMemoryLimit = 64ull << 20;
+// Larger deflated entries written to a file of their own may still be inflated in one go
+// (into the mapped file) when their compressed data stays within this: up to three times
+// faster than streaming, at the cost of holding the compressed data.
+constexpr uint64_t kMappedInflateLimit = 320ull << 20;
 
 // Decodes entries of one archive. Plain (not encrypted) stored and deflated entries are
 // read straight from the archive file, the others through a libzip handle. Never writes more
@@ -80,6 +85,13 @@ public:
     // (resized to the entry's size on success).
     DecodeResult DecodeToMemory(const CentralEntry &entry, uint64_t dataStart,
                                 std::vector<uint8_t> &out);
+    // For an entry that is not encrypted: its checked bytes into the empty file fd, opened
+    // for reading and writing and never seen by anyone else. When streamed, the bytes also
+    // go to progress, whose failure stops the work. Sizes and CRC are checked as by Decode.
+    // mayMap: the entry may be inflated in one go (InflatesMapped), holding its compressed data.
+    DecodeResult DecodeToFile(const CentralEntry &entry, uint64_t dataStart, int fd,
+                              OutputSink &progress, bool mayMap);
+    static bool InflatesMapped(const CentralEntry &entry);
 
 private:
     DecodeResult Open(uint64_t index, const CentralEntry &entry, const char *password,
@@ -94,8 +106,13 @@ private:
     // The same from the entry's raw data in the archive file.
     DecodeResult InflateAt(uint64_t dataStart, const CentralEntry &entry,
                            std::vector<uint8_t> &out);
+    // out: room for the entry's size.
     DecodeResult InflateBytes(const uint8_t *input, uint64_t inputLength, const CentralEntry &entry,
-                              std::vector<uint8_t> &out);
+                              uint8_t *out);
+    // Inflates in one go straight into the file fd, mapped; nothing when the file system
+    // cannot reserve the space or map it (the caller streams instead).
+    std::optional<DecodeResult> InflateIntoFile(const CentralEntry &entry, uint64_t dataStart,
+                                                int fd);
     void Done();
     // compressed: the data still needs decompressing (stored, deflated or BZip2).
     DecodeResult Stream(const NextInput &next, const CentralEntry &entry, bool compressed,

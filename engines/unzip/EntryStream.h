@@ -16,7 +16,8 @@ namespace tesk::unzip {
 
 class EntryStream {
 public:
-    // keepData: false when testing (the worker only checks the data; nothing is queued).
+    // keepData: false when the worker only checks the data (testing) or writes it to a
+    // file itself; nothing is queued then.
     // bound: bytes queued at most before the worker waits for the taker.
     EntryStream(bool keepData, uint64_t bound) : keepData_(keepData), bound_(bound) {}
 
@@ -30,6 +31,8 @@ public:
     // a wait step passed without either.
     Got Next(std::vector<uint8_t> &chunk);
     DecodeResult result() const;
+    // False when the worker keeps the data itself (or only checks it): no chunk ever comes.
+    bool keepsData() const { return keepData_; }
     // Decoded bytes so far (also when testing, where nothing is queued).
     uint64_t produced() const { return produced_.load(std::memory_order_relaxed); }
     // The taker gives up: the worker stops at its next write.

@@ -75,7 +75,14 @@ void Extractor::Run(EntrySelection &selection) {
     std::vector<size_t> selected;
     for (size_t i = 0; i < entries.size(); ++i)
         if (selection.Selects(entries[i].name)) selected.push_back(i);
-    prefetcher_ = std::make_unique<Prefetcher>(archive_, directory_, checks_, selected, testing);
+    // Line ends are converted on the calling thread, so such entries are not written ahead.
+    SpoolMaker spool;
+    if (!testing && !options_.ConvertCRToCRLF)
+        spool = [this](const CentralEntry &entry, uint64_t needed) {
+            return tree_.CreateSpool(EntryMode(entry), needed);
+        };
+    prefetcher_ = std::make_unique<Prefetcher>(archive_, directory_, checks_, selected, testing,
+                                               std::move(spool));
     uint64_t selectedBytes = 0;
     for (size_t i : selected) selectedBytes += entries[i].size;
     progress_.Plan(selected.size(), selectedBytes);
@@ -200,7 +207,7 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
         }
     }
 
-    std::unique_ptr<PendingOutput> pending;
+    std::shared_ptr<PendingOutput> pending;
     int error = 0;
     if (entry.isSymlink()) {
         if (entry.size > kMaxLinkTarget) {
@@ -220,7 +227,7 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
                                               " leaves the destination, skipped");
             return Outcome::Skipped;
         }
-        pending = std::make_unique<PendingOutput>();
+        pending = std::make_shared<PendingOutput>();
         if (!tree_.CreateLink(folderFd, text, *pending, error) ||
             !pending->Commit(LeafName(path), -1, entryTime, error))
             return WriteFailed(entry.name, "cannot create link", error);
@@ -231,7 +238,8 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     // Small entries need no look at the free space: a full disk still fails their write.
     struct statvfs space {};
     if (entry.size > kSpaceCheckSize && fstatvfs(folderFd, &space) == 0) {
-        const uint64_t available = static_cast<uint64_t>(space.f_bavail) * space.f_frsize;
+        const uint64_t available =
+            static_cast<uint64_t>(space.f_bavail) * space.f_frsize + prefetcher_->SpooledAhead();
         if (entry.size > available) {
             return Failed(UZ_ERR_WRITE, entry.name,
                           "not enough disk space (" + std::to_string(entry.size) +
@@ -242,10 +250,10 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
     std::unique_ptr<FileSink> file;
     std::unique_ptr<LineEndSink> lineEnds;
     bool created = true;
-    const DecodeResult result = DecodeEntry(index, [&]() -> OutputSink * {
+    const SinkMaker makeSink = [&]() -> OutputSink * {
         lineEnds.reset();
         file.reset();
-        pending = std::make_unique<PendingOutput>();  // drops the previous try's file
+        pending = std::make_shared<PendingOutput>();  // drops the previous try's file
         if (!tree_.CreateFile(folderFd, mode, *pending, error)) {
             created = false;
             return nullptr;
@@ -254,57 +262,87 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
         if (!options_.ConvertCRToCRLF) return file.get();
         lineEnds = std::make_unique<LineEndSink>(*file, (entry.internalAttributes & 1) != 0);
         return lineEnds.get();
-    });
+    };
+    bool spooled = false;
+    const SpoolTaker takeSpool = [&](std::shared_ptr<PendingOutput> written) {
+        written->PlaceIn(folderFd);
+        pending = std::move(written);
+        spooled = true;
+    };
+    DecodeResult result = DecodeEntry(index, makeSink, &takeSpool);
     if (!created) return WriteFailed(entry.name, "cannot create file", error);
     if (result.status != DecodeStatus::Ok) {
         pending.reset();
         return DecodeFailed(entry, result);
     }
-    if (!pending->Commit(LeafName(path), mode, entryTime, error))
-        return WriteFailed(entry.name, "cannot write", error);
+    bool committed = pending->Commit(LeafName(path), mode, entryTime, error);
+    if (!committed && spooled && error == EXDEV) {
+        // Written ahead on another mount than its folder's (a mount inside the destination):
+        // decode it again, in its folder.
+        pending.reset();
+        result = DecodeEntry(index, makeSink, nullptr);
+        if (!created) return WriteFailed(entry.name, "cannot create file", error);
+        if (result.status != DecodeStatus::Ok) {
+            pending.reset();
+            return DecodeFailed(entry, result);
+        }
+        committed = pending->Commit(LeafName(path), mode, entryTime, error);
+    }
+    if (!committed) return WriteFailed(entry.name, "cannot write", error);
     WarnIfLonger(entry, result);
     reporter_.Info((entry.method == kMethodStored ? " extracting: " : "  inflating: ") + relative);
     return Outcome::Done;
 }
 
-DecodeResult Extractor::Drain(EntryStream &stream, OutputSink &sink) {
+DecodeResult Extractor::Drain(EntryStream &stream, OutputSink *sink) {
     std::vector<uint8_t> chunk;
     for (;;) {
         switch (stream.Next(chunk)) {
         case EntryStream::Got::Chunk:
-            if (!sink.Write(chunk.data(), chunk.size())) {
+            if (!sink->Write(chunk.data(), chunk.size())) {
                 stream.Abandon();
-                return {DecodeStatus::OutputError, sink.error()};
+                return {DecodeStatus::OutputError, sink->error()};
             }
             break;
         case EntryStream::Got::Nothing:
-            // Testing keeps no data: the worker's count is the progress.
-            if (options_.TestZip) progress_.EntryAdvanced(stream.produced());
+            // Testing, or the worker writes the file itself: its count is the progress.
+            if (!stream.keepsData()) progress_.EntryAdvanced(stream.produced());
             progress_.Tick();
             break;
         case EntryStream::Got::End: {
             DecodeResult result = stream.result();
-            if (result.status == DecodeStatus::Ok && !sink.Finish())
-                result = {DecodeStatus::OutputError, sink.error()};
+            if (result.status == DecodeStatus::Ok && sink && !sink->Finish())
+                result = {DecodeStatus::OutputError, sink->error()};
             return result;
         }
         }
     }
 }
 
-DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink) {
+DecodeResult Extractor::DecodeEntry(size_t index, const SinkMaker &makeSink,
+                                    const SpoolTaker *takeSpool) {
     const CentralEntry &entry = directory_.entries()[index];
     if (entry.size >= RunProgress::kLargeEntry)
         progress_.EntryBegins((options_.TestZip ? "    testing: " : "  inflating: ") + entry.name,
                               entry.size);
     const auto advanced = [this](uint64_t done) { progress_.EntryAdvanced(done); };
     if (!entry.encrypted()) {
+        std::optional<Prefetched> ready = prefetcher_->Take(index, [this] { progress_.Tick(); });
+        if (ready && ready->file) {
+            if (takeSpool) {
+                const DecodeResult result = Drain(*ready->stream, nullptr);
+                if (result.status == DecodeStatus::Ok) (*takeSpool)(std::move(ready->file));
+                return result;  // a failed file vanishes with ready
+            }
+            ready->stream->Abandon();
+            ready.reset();
+        }
         OutputSink *made = makeSink();
         if (!made) return {DecodeStatus::OutputError, {}};
         CountingSink counted(*made, advanced);
         OutputSink *sink = &counted;
-        if (auto ready = prefetcher_->Take(index, [this] { progress_.Tick(); })) {
-            if (ready->stream) return Drain(*ready->stream, *sink);
+        if (ready) {
+            if (ready->stream) return Drain(*ready->stream, sink);
             DecodeResult result = ready->result;
             if (result.status == DecodeStatus::Ok &&
                 (!sink->Write(ready->bytes.data(), ready->bytes.size()) || !sink->Finish()))

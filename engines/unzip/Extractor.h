@@ -40,6 +40,8 @@ public:
 private:
     enum class Outcome { Done, Skipped, Failed, Ignored };  // Ignored: not counted
     using SinkMaker = std::function<OutputSink *()>;
+    // Receives the file a worker wrote an entry into, complete and checked.
+    using SpoolTaker = std::function<void(std::shared_ptr<PendingOutput>)>;
 
     Outcome Process(size_t index);
     Outcome Test(size_t index);
@@ -47,9 +49,12 @@ private:
     Outcome WriteEntry(size_t index, const RelativePath &path);
 
     // Decodes with the passwords the entry needs; makeSink gives a fresh sink for each try.
-    DecodeResult DecodeEntry(size_t index, const SinkMaker &makeSink);
-    // Writes what a worker decodes as it comes.
-    DecodeResult Drain(EntryStream &stream, OutputSink &sink);
+    // takeSpool (null: never) is given the file instead when a worker wrote the entry into
+    // one; makeSink is then not called.
+    DecodeResult DecodeEntry(size_t index, const SinkMaker &makeSink,
+                             const SpoolTaker *takeSpool = nullptr);
+    // Writes what a worker decodes as it comes (sink: null for a stream that keeps no data).
+    DecodeResult Drain(EntryStream &stream, OutputSink *sink);
     // Reports an entry that failed validation.
     bool Faulty(size_t index);
     // Reports a folder that could not be opened: a link in the way is a refusal.

@@ -68,6 +68,36 @@ private:
 
 namespace tesk::unzip {
 
+// Writes everything to two sinks in turn; fails when either does.
+class TeeSink final : public OutputSink {
+public:
+    TeeSink(OutputSink &first, OutputSink &second) : first_(first), second_(second) {}
+    bool Write(const uint8_t *data, size_t size) override {
+        if (!first_.Write(data, size)) {
+            failed_ = &first_;
+            return false;
+        }
+        if (second_.Write(data, size)) return true;
+        failed_ = &second_;
+        return false;
+    }
+    bool Finish() override {
+        if (!first_.Finish()) {
+            failed_ = &first_;
+            return false;
+        }
+        if (second_.Finish()) return true;
+        failed_ = &second_;
+        return false;
+    }
+    std::string error() const override { return failed_ ? failed_->error() : std::string(); }
+
+private:
+    OutputSink &first_;
+    OutputSink &second_;
+    OutputSink *failed_ = nullptr;
+};
+
 // Passes everything on to another sink and tells how many bytes went through so far.
 class CountingSink final : public OutputSink {
 public:

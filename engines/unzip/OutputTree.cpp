@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace tesk::unzip {
@@ -249,12 +250,33 @@ bool OutputTree::CreateTemporary(int folderFd, bool isLink, PendingOutput &outpu
     return false;
 }
 
-bool OutputTree::CreateFile(int folderFd, int mode, PendingOutput &output, int &error) {
+OutputTree::StartMode OutputTree::ModeAtCreation(int mode) const {
     // Bits that may be set at creation: no write access for group or others before the
     // data is complete. When the umask leaves them as they are, no fchmod is needed later.
     const int createMode = mode < 0 ? 0666 : mode & 0755;
     const bool hasMode = mode >= 0 && umask_ >= 0 && (createMode & ~umask_) == (mode & 0777);
-    const int startMode = mode < 0 || hasMode ? createMode : 0600;
+    return {mode < 0 || hasMode ? createMode : 0600, hasMode};
+}
+
+std::shared_ptr<PendingOutput> OutputTree::CreateSpool(int mode, uint64_t needed) const {
+    struct statvfs space {};
+    if (fstatvfs(rootFd_, &space) != 0 ||
+        static_cast<uint64_t>(space.f_bavail) * space.f_frsize < needed)
+        return nullptr;
+    const StartMode start = ModeAtCreation(mode);
+    const int fd = OpenUnnamed(rootFd_, ".", start.bits);
+    if (fd < 0) return nullptr;
+    auto output = std::make_shared<PendingOutput>();
+    output->folderFd_ = rootFd_;
+    output->fd_ = fd;
+    output->hasMode_ = start.final;
+    return output;
+}
+
+bool OutputTree::CreateFile(int folderFd, int mode, PendingOutput &output, int &error) {
+    const StartMode start = ModeAtCreation(mode);
+    const int startMode = start.bits;
+    const bool hasMode = start.final;
     // Without a name first, so that a killed process leaves nothing; a named temporary file
     // where the file system cannot do that.
     const int unnamed = OpenUnnamed(folderFd, ".", startMode);

@@ -40,6 +40,9 @@ public:
     PendingOutput &operator=(const PendingOutput &) = delete;
 
     int fd() const { return fd_; }
+    // A file made by CreateSpool gets its name in folderFd instead, which must be on the
+    // same mount as the destination (Commit fails with EXDEV otherwise).
+    void PlaceIn(int folderFd) { folderFd_ = folderFd; }
     // Sets the permission bits (mode < 0 leaves them) and the time, then renames into
     // place, replacing whatever file or link had that name.
     bool Commit(const std::string &finalName, int mode, int64_t mtime, int &error);
@@ -75,6 +78,11 @@ public:
     // the umask. The file never grants write access to others while it is being written.
     bool CreateFile(int folderFd, int mode, PendingOutput &output, int &error);
     bool CreateLink(int folderFd, const std::string &target, PendingOutput &output, int &error);
+    // An unnamed file in the destination for a worker thread to fill (thread-safe, unlike the
+    // rest), or null when the file system cannot make one or has less than needed bytes
+    // free (room for the rest of the run, so that filling ahead never takes the space of an
+    // entry before it).
+    std::shared_ptr<PendingOutput> CreateSpool(int mode, uint64_t needed) const;
 
     // Folders this tree created, in order of creation, as "/"-joined paths.
     const std::vector<std::string> &createdFolders() const { return created_; }
@@ -85,6 +93,11 @@ public:
                              int64_t mtime);
 
 private:
+    struct StartMode {
+        int bits;      // the permission bits to create the file with
+        bool final;    // they are the file's final bits once the umask applied
+    };
+    StartMode ModeAtCreation(int mode) const;
     void CloseCached();
     void CloseUncached();
     template <typename Make>

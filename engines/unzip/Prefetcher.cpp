@@ -11,16 +11,22 @@ namespace tesk::unzip {
 
 Prefetcher::Prefetcher(const ArchiveFile &archive, const CentralDirectory &directory,
                        const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected,
-                       bool testing)
-    : archive_(archive), directory_(directory), checks_(checks), testing_(testing) {
+                       bool testing, SpoolMaker spool)
+    : archive_(archive), directory_(directory), checks_(checks), testing_(testing),
+      spool_(testing ? nullptr : std::move(spool)) {
+    uint64_t remaining = 0;
+    for (size_t index : selected) remaining += directory.entries()[index].size;
     bool anyStream = false;
     for (size_t index : selected) {
         const CentralEntry &entry = directory.entries()[index];
+        const uint64_t from = remaining;
+        remaining -= entry.size;
         if (checks[index].fault == EntryFault::None && !entry.encrypted() && !entry.isFolder() &&
             !entry.isSymlink() &&
             (EntryDecoder::FitsInMemory(entry) || entry.method == kMethodDeflated ||
              HasMethodDecoder(entry.method))) {
             plan_.push_back(index);
+            bytesFrom_.push_back(from);
             anyStream = anyStream || Streams(plan_.size() - 1);
         }
     }
@@ -28,9 +34,10 @@ Prefetcher::Prefetcher(const ArchiveFile &archive, const CentralDirectory &direc
     const unsigned processors = std::thread::hardware_concurrency();
     if ((plan_.size() < 2 && !anyStream) || processors < 2) {
         plan_.clear();
+        bytesFrom_.clear();
         return;
     }
-    // Workers read plain entries straight from the mapping: no libzip handle of their own.
+    // Workers read plain entries straight from the archive file: no libzip handle of their own.
     try {
         for (unsigned i = 0; i < std::min(processors, kMaxWorkers); ++i)
             workers_.emplace_back([this] { Work(); });
@@ -80,6 +87,7 @@ void Prefetcher::WorkThrough() {
     for (;;) {
         size_t position;
         Prefetched done;
+        uint64_t needed = 0;  // for an entry written to its own file: the space the run still needs
         {
             std::unique_lock<std::mutex> lock(mutex_);
             room_.wait(lock, [&] {
@@ -93,6 +101,8 @@ void Prefetcher::WorkThrough() {
             position = nextClaim_++;
             if (position < nextTake_) continue;
             claimedBytes_ += SizeAt(position);
+            const uint64_t reserved = std::min(spooledAhead_, bytesFrom_[nextTake_]);
+            needed = bytesFrom_[nextTake_] - reserved + kSpoolMargin;
             if (!spare_.empty()) {
                 done.bytes = std::move(spare_.back());
                 spare_.pop_back();
@@ -101,8 +111,10 @@ void Prefetcher::WorkThrough() {
         const size_t index = plan_[position];
         const CentralEntry &entry = directory_.entries()[index];
         if (Streams(position)) {
-            // Handed over at once: the calling thread takes the chunks while they come.
-            auto stream = std::make_shared<EntryStream>(!testing_, kStreamBound);
+            // Handed over at once: the calling thread takes the chunks while they come, or
+            // waits for the end of the file being written here.
+            const std::shared_ptr<PendingOutput> file = spool_ ? spool_(entry, needed) : nullptr;
+            auto stream = std::make_shared<EntryStream>(!testing_ && !file, kStreamBound);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 streams_.push_back(stream);
@@ -111,14 +123,31 @@ void Prefetcher::WorkThrough() {
                     continue;
                 }
                 done.stream = stream;
+                done.file = file;
+                done.fileBytes = file ? entry.size : 0;
+                spooledAhead_ += done.fileBytes;
                 ready_.emplace(position, std::move(done));
             }
             arrived_.notify_all();
+            uint64_t held = 0;  // compressed bytes this entry may hold
+            if (file && EntryDecoder::InflatesMapped(entry)) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (mappedInput_ + entry.compressedSize <= kMappedInputBudget) {
+                    held = entry.compressedSize;
+                    mappedInput_ += held;
+                }
+            }
             DecodeResult result;
             try {
-                result = decoder.Decode(index, entry, checks_[index].dataStart, nullptr, stream->sink());
+                const uint64_t start = checks_[index].dataStart;
+                result = file ? decoder.DecodeToFile(entry, start, file->fd(), stream->sink(), held > 0)
+                              : decoder.Decode(index, entry, start, nullptr, stream->sink());
             } catch (const std::bad_alloc &) {
                 result = {DecodeStatus::NoMemory, {}};
+            }
+            if (held > 0) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                mappedInput_ -= held;
             }
             stream->Finish(result);
             continue;
@@ -148,6 +177,11 @@ void Prefetcher::Recycle(std::vector<uint8_t> &&buffer) {
     if (spare_.size() < kSpares) spare_.push_back(std::move(buffer));
 }
 
+uint64_t Prefetcher::SpooledAhead() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return spooledAhead_;
+}
+
 std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<void()> &idle) {
     if (plan_.empty()) return std::nullopt;
     std::unique_lock<std::mutex> lock(mutex_);
@@ -158,6 +192,7 @@ std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<voi
         const auto dropped = ready_.find(nextTake_);
         if (dropped != ready_.end()) {
             claimedBytes_ -= SizeAt(nextTake_);
+            spooledAhead_ -= dropped->second.fileBytes;
             Drop(dropped->second);
             ready_.erase(dropped);
         }
@@ -178,6 +213,7 @@ std::optional<Prefetched> Prefetcher::Take(size_t index, const std::function<voi
     Prefetched taken = std::move(found->second);
     ready_.erase(found);
     claimedBytes_ -= SizeAt(position);
+    spooledAhead_ -= taken.fileBytes;
     ++nextTake_;
     // Workers held back by the limits are woken only once there is room for a batch: a
     // wake-up per entry costs more than the small entries it would decode.

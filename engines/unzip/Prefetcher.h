@@ -7,6 +7,7 @@
 #include "EntryDecoder.h"
 #include "EntryStream.h"
 #include "EntryValidation.h"
+#include "OutputTree.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -25,14 +26,25 @@ struct Prefetched {
     std::vector<uint8_t> bytes;  // the entry's checked contents when result is Ok
     // Set instead for an entry too large for memory: still being decoded by a worker.
     std::shared_ptr<EntryStream> stream;
+    // With stream, when the worker writes the entry into this unnamed file itself: the
+    // data is there once the stream ends Ok. Dropped unnamed, the file vanishes.
+    std::shared_ptr<PendingOutput> file;
+    uint64_t fileBytes = 0;  // the space the file holds or will hold
 };
+
+// Makes an unnamed file for an entry that a worker writes itself (mode: the entry's
+// permission bits or -1), or null; needed: bytes the rest of the run will write.
+using SpoolMaker =
+    std::function<std::shared_ptr<PendingOutput>(const CentralEntry &entry, uint64_t needed)>;
 
 // Each worker has its own decoder, reads the mapping and never calls back. Together they
 // hold at most kBudget bytes of entries decoded or being decoded beyond the one the
 // calling thread needs next, which may always be decoded. Only entries that need no
 // password are decoded ahead: whole when they fit in memory, else (deflated ones and the
 // methods of MakeMethodDecoder) as a stream of chunks, kStreamBound bytes at most in its
-// queue; the calling thread decodes the others itself. Take must be called with rising indices; planned entries it passes
+// queue, or, given a SpoolMaker, straight into a file of its own, so that large entries are
+// decoded side by side rather than at the writer's pace; the calling thread decodes the
+// others itself. Take must be called with rising indices; planned entries it passes
 // over are dropped.
 class Prefetcher {
 public:
@@ -43,13 +55,18 @@ public:
     // The room, in entries and bytes, that wakes the workers again once they hit a limit.
     static constexpr size_t kRefill = 64;
     static constexpr uint64_t kRefillBytes = 8ull << 20;
+    // Free space left over, beyond what the rest of the run needs, before a file is written ahead.
+    static constexpr uint64_t kSpoolMargin = 64ull << 20;
+    // Compressed data held at once by workers inflating entries into mapped files.
+    static constexpr uint64_t kMappedInputBudget = 512ull << 20;
 
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
     // per processor (at most kMaxWorkers) unless fewer than two qualify and none streams.
     // testing: streamed entries are only checked, their data is not kept.
+    // spool: null when testing, or when the data must pass through the calling thread.
     Prefetcher(const ArchiveFile &archive, const CentralDirectory &directory,
                const std::vector<EntryCheck> &checks, const std::vector<size_t> &selected,
-               bool testing);
+               bool testing, SpoolMaker spool = nullptr);
     ~Prefetcher();
     Prefetcher(const Prefetcher &) = delete;
     Prefetcher &operator=(const Prefetcher &) = delete;
@@ -61,6 +78,9 @@ public:
     // Hands a taken entry's buffer back for reuse: fresh buffers cost page faults and
     // zero-filling for every entry.
     void Recycle(std::vector<uint8_t> &&buffer);
+    // Disk space held by files written ahead and not yet taken: free space seen by the
+    // calling thread is short of that much.
+    uint64_t SpooledAhead();
 
 private:
     void Work();
@@ -75,6 +95,10 @@ private:
     const std::vector<EntryCheck> &checks_;
     std::vector<size_t> plan_;
     const bool testing_;
+    const SpoolMaker spool_;
+    std::vector<uint64_t> bytesFrom_;  // by position: sizes of the selected entries from there on
+    uint64_t spooledAhead_ = 0;
+    uint64_t mappedInput_ = 0;  // compressed bytes held for mapped inflation
 
     std::mutex mutex_;
     std::condition_variable room_;     // workers wait here for an entry they may claim

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <list>
 #include <map>
 #include <optional>
 #include <set>
@@ -200,6 +201,13 @@ void RunCase(const Case &c) {
         fs::permissions(out, fs::perms::owner_read | fs::perms::owner_exec);
         readOnly.emplace(out);  // root writes into a folder of any mode
         if (::geteuid() == 0 && !readOnly->ok()) GTEST_SKIP() << "cannot bind-mount read-only";
+    }
+    std::list<testsupport::Mount> mounts;  // "PATH BYTES": a small file system inside out
+    for (const std::string &line : at["tmpfs"]) {
+        fs::create_directories(out + "/" + line.substr(0, line.find(' ')));
+        mounts.emplace_back(out + "/" + line.substr(0, line.find(' ')),
+                            std::stoul(line.substr(line.find(' ') + 1)));
+        if (!mounts.back().ok()) GTEST_SKIP() << "needs root to mount";
     }
     Harness h, listing;  // listing: a call of its own before an extraction
     for (const std::string &setting : at["set"])
