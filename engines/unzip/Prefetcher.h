@@ -37,7 +37,7 @@ struct Prefetched {
 using SpoolMaker =
     std::function<std::shared_ptr<PendingOutput>(const CentralEntry &entry, uint64_t needed)>;
 
-// Each worker has its own decoder, reads the mapping and never calls back. Together they
+// Each worker has its own decoder, reads the archive file and never calls back. Together they
 // hold at most kBudget bytes of entries decoded or being decoded beyond the one the
 // calling thread needs next, which may always be decoded. Only entries that need no
 // password are decoded ahead: whole when they fit in memory, else (deflated ones and the
