@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 #include <system_error>
+#include <unistd.h>
 
 namespace tesk::unzip {
 
@@ -16,6 +17,10 @@ Prefetcher::Prefetcher(const ArchiveFile &archive, const CentralDirectory &direc
       spool_(testing ? nullptr : std::move(spool)) {
     uint64_t remaining = 0;
     for (size_t index : selected) remaining += directory.entries()[index].size;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0)
+        mappedInputBudget_ = std::min(mappedInputBudget_, static_cast<uint64_t>(pages) *
+                                                              static_cast<uint64_t>(pageSize) / 8);
     bool anyStream = false;
     for (size_t index : selected) {
         const CentralEntry &entry = directory.entries()[index];
@@ -132,7 +137,7 @@ void Prefetcher::WorkThrough() {
             uint64_t held = 0;  // compressed bytes this entry may hold
             if (file && EntryDecoder::InflatesMapped(entry)) {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (mappedInput_ + entry.compressedSize <= kMappedInputBudget) {
+                if (mappedInput_ + entry.compressedSize <= mappedInputBudget_) {
                     held = entry.compressedSize;
                     mappedInput_ += held;
                 }

@@ -57,7 +57,8 @@ public:
     static constexpr uint64_t kRefillBytes = 8ull << 20;
     // Free space left over, beyond what the rest of the run needs, before a file is written ahead.
     static constexpr uint64_t kSpoolMargin = 64ull << 20;
-    // Compressed data held at once by workers inflating entries into mapped files.
+    // Compressed data held at once by workers inflating entries into mapped files: this,
+    // or an eighth of the machine's memory when that is less.
     static constexpr uint64_t kMappedInputBudget = 512ull << 20;
 
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
@@ -99,6 +100,7 @@ private:
     std::vector<uint64_t> bytesFrom_;  // by position: sizes of the selected entries from there on
     uint64_t spooledAhead_ = 0;
     uint64_t mappedInput_ = 0;  // compressed bytes held for mapped inflation
+    uint64_t mappedInputBudget_ = kMappedInputBudget;
 
     std::mutex mutex_;
     std::condition_variable room_;     // workers wait here for an entry they may claim
