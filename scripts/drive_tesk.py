@@ -11,6 +11,7 @@ Usage: drive_tesk.py PROGRAM [--shots DIR]      exits non-zero when a step fails
 """
 import argparse
 import os
+import pathlib
 import shutil
 import subprocess
 import sys
@@ -28,44 +29,59 @@ def exact(title):
 
 
 def sh(*args, check=True):
-    return subprocess.run(args, check=check, capture_output=True, text=True).stdout
+    # A tool that hangs (an X call to a server gone wrong) fails the step instead.
+    return subprocess.run(args, check=check, capture_output=True, text=True, timeout=60).stdout
 
 
 class Screen:
     """An Xvfb display with one program on it."""
 
     def __init__(self):
-        for number in range(90, 140):
-            if not os.path.exists(f"/tmp/.X11-unix/X{number}") and \
-               not os.path.exists(f"/tmp/.X{number}-lock"):
-                break
+        # Xvfb picks a free display itself and tells its number: guessing one from the lock
+        # files fails once a killed server's lock was left behind on every candidate. Without
+        # -noreset the server resets when its last client (the display probe) leaves, and a
+        # program connecting during the reset is refused.
+        reader, writer = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(writer), "-noreset", "-screen", "0",
+                                      "1280x1024x24", "-dpi", "96", "-nolisten", "tcp"],
+                                     pass_fds=(writer,), stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        os.close(writer)
+        with os.fdopen(reader) as told:
+            number = told.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
         self.display = f":{number}"
-        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24",
-                                      "-dpi", "96", "-nolisten", "tcp"],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.environ["DISPLAY"] = self.display
         os.environ.pop("QT_QPA_PLATFORM", None)
         os.environ.pop("QT_QPA_PLATFORMTHEME", None)
-        self.wait_for(lambda: subprocess.run(["xdpyinfo"], capture_output=True).returncode == 0,
+        self.wait_for(lambda: subprocess.run(["xdpyinfo"], capture_output=True,
+                                             timeout=60).returncode == 0,
                       "the display")
         self.program = None
 
-    @staticmethod
-    def wait_for(condition, what, seconds=15):
+    def wait_for(self, condition, what, seconds=15):
         end = time.time() + seconds
         while time.time() < end:
             result = condition()
             if result:
                 return result
             time.sleep(0.1)
-        subprocess.run(["import", "-window", "root", FAILURE_SHOT], capture_output=True)
-        raise RuntimeError(f"timed out waiting for {what}")
+        subprocess.run(["import", "-window", "root", FAILURE_SHOT], capture_output=True,
+                       timeout=60)
+        state = ""
+        if self.program:
+            code = self.program.poll()
+            state = " (the program is still running)" if code is None else \
+                f" (the program ended with {code}: {self.log.read_text(errors='replace')[-500:]})"
+        raise RuntimeError(f"timed out waiting for {what} at {time.strftime('%H:%M:%S')}{state}")
 
     def start(self, program, home):
         """Starts the program with home as its home and configuration folder."""
         env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
-        self.program = subprocess.Popen([program], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL, env=env)
+        self.log = pathlib.Path(home).parent / "program.log"
+        with open(self.log, "wb") as log:
+            self.program = subprocess.Popen([program], stdout=log, stderr=log, env=env)
 
     def window(self, title, seconds=15):
         """The X window id of the visible window whose title is exactly title."""
@@ -111,8 +127,13 @@ class Screen:
         if self.program:
             self.program.kill()
             self.program.wait()
-        self.xvfb.kill()
-        self.xvfb.wait()
+        # Terminated, not killed, so that the server removes its lock file.
+        self.xvfb.terminate()
+        try:
+            self.xvfb.wait(10)
+        except subprocess.TimeoutExpired:
+            self.xvfb.kill()
+            self.xvfb.wait()
 
 
 def menu(screen, main, rights, downs):
