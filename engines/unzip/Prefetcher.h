@@ -59,7 +59,7 @@ public:
     static constexpr uint64_t kSpoolMargin = 64ull << 20;
     // Compressed data held at once by workers inflating entries into mapped files: this,
     // or an eighth of the machine's memory when that is less.
-    static constexpr uint64_t kMappedInputBudget = 512ull << 20;
+    static constexpr uint64_t kMappedInputBudget = 256ull << 20;
 
     // Plans the entries of selected (rising indices) that qualify, and starts a worker
     // per processor (at most kMaxWorkers) unless fewer than two qualify and none streams.
