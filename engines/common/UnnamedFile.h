@@ -10,8 +10,8 @@
 namespace tesk {
 
 // A new file without a name in the folder folderFd (or the folder at path when folderFd is
-// AT_FDCWD), open for reading and writing (so it can be mapped), with mode less the umask. -1 with errno set when the system
-// cannot make one here.
+// AT_FDCWD), open for reading and writing (so it can be mapped), with mode less the umask.
+// -1 with errno set when the system cannot make one here.
 int OpenUnnamed(int folderFd, const char *path, int mode);
 
 // Gives the unnamed file fd the name name in folderFd, replacing a file or link of that name.

@@ -221,7 +221,8 @@ DecodeResult EntryDecoder::DecodeToFile(const CentralEntry &entry, uint64_t data
         Done();
         if (mapped && mapped->detail != kMayBeLonger) return *mapped;
         // The space reserved for the mapping goes; the stream writes from the start.
-        if (mapped && ftruncate(fd, 0) != 0) return Fail(DecodeStatus::OutputError, std::strerror(errno));
+        if (mapped && ftruncate(fd, 0) != 0)
+            return Fail(DecodeStatus::OutputError, std::strerror(errno));
     }
     FileSink file(fd);
     TeeSink both(file, progress);

@@ -269,24 +269,21 @@ Extractor::Outcome Extractor::WriteEntry(size_t index, const RelativePath &path)
         pending = std::move(written);
         spooled = true;
     };
-    DecodeResult result = DecodeEntry(index, makeSink, &takeSpool);
-    if (!created) return WriteFailed(entry.name, "cannot create file", error);
-    if (result.status != DecodeStatus::Ok) {
-        pending.reset();
-        return DecodeFailed(entry, result);
-    }
-    bool committed = pending->Commit(LeafName(path), mode, entryTime, error);
-    if (!committed && spooled && error == EXDEV) {
-        // Written ahead on another mount than its folder's (a mount inside the destination):
-        // decode it again, in its folder.
-        pending.reset();
-        result = DecodeEntry(index, makeSink, nullptr);
+    DecodeResult result;
+    bool committed = false;
+    for (const SpoolTaker *taker : {&takeSpool, static_cast<const SpoolTaker *>(nullptr)}) {
+        spooled = false;
+        result = DecodeEntry(index, makeSink, taker);
         if (!created) return WriteFailed(entry.name, "cannot create file", error);
         if (result.status != DecodeStatus::Ok) {
             pending.reset();
             return DecodeFailed(entry, result);
         }
         committed = pending->Commit(LeafName(path), mode, entryTime, error);
+        // Written ahead on another mount than its folder's (a mount inside the destination):
+        // decoded again, in its folder.
+        if (committed || !spooled || error != EXDEV) break;
+        pending.reset();
     }
     if (!committed) return WriteFailed(entry.name, "cannot write", error);
     WarnIfLonger(entry, result);
